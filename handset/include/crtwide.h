@@ -4,6 +4,9 @@
 #define HANDSET_CRTWIDE_H
 
 #include <stdarg.h>
+// The host's own wide functions first, so that the C++ library's std:: names
+// refer to them alone and the overloads below stay the platform's.
+#include <cwchar>
 #include "windef.h"
 
 // Character classes of iswctype, as the phone's CRT numbers them.

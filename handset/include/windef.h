@@ -120,11 +120,14 @@ typedef DWORD COLORREF;
 #define GetGValue(rgb) ((BYTE)(((WORD)(rgb)) >> 8))
 #define GetBValue(rgb) ((BYTE)((rgb) >> 16))
 
+// As on Windows, code that includes the C++ library defines NOMINMAX.
+#ifndef NOMINMAX
 #ifndef max
 #define max(a, b) (((a) > (b)) ? (a) : (b))
 #endif
 #ifndef min
 #define min(a, b) (((a) < (b)) ? (a) : (b))
+#endif
 #endif
 
 #define MAX_PATH 260

@@ -1,0 +1,69 @@
+// Timeline entries and their JSON form.
+#include "device/timeline.h"
+
+#include <cstdio>
+
+#include "device/device.h"
+
+namespace handset {
+
+std::string JsonQuote(std::string_view text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+Field::Field(std::string_view name, int64_t value) : key(name), json(std::to_string(value)) {}
+Field::Field(std::string_view name, uint64_t value) : key(name), json(std::to_string(value)) {}
+Field::Field(std::string_view name, std::string_view text) : key(name), json(JsonQuote(text)) {}
+Field::Field(std::string_view name, std::u16string_view text)
+    : key(name), json(JsonQuote(Narrow(text))) {}
+
+std::string TimelineEntry::Get(std::string_view key) const {
+    for (const Field& f : fields)
+        if (f.key == key) return f.json;
+    return "";
+}
+
+std::string TimelineEntry::ToJson() const {
+    std::string out = "{\"t\": " + std::to_string(t) + ", \"pid\": " + std::to_string(pid) +
+                      ", \"tid\": " + std::to_string(tid) + ", \"what\": " + JsonQuote(what);
+    for (const Field& f : fields) out += ", " + JsonQuote(f.key) + ": " + f.json;
+    return out + "}";
+}
+
+void Timeline::Record(std::string what, std::vector<Field> fields) {
+    entries_.push_back(
+        {device_.Now(), device_.CurrentPid(), device_.CurrentTid(), std::move(what), std::move(fields)});
+}
+
+std::vector<const TimelineEntry*> Timeline::Find(std::string_view what) const {
+    std::vector<const TimelineEntry*> found;
+    for (const auto& e : entries_)
+        if (e.what == what) found.push_back(&e);
+    return found;
+}
+
+std::string Timeline::ToJsonLines() const {
+    std::string out;
+    for (const auto& e : entries_) out += e.ToJson() + "\n";
+    return out;
+}
+
+} // namespace handset

@@ -1,0 +1,161 @@
+// Thread message queues and the message calls that use them.
+#include "user/queue.h"
+
+using handset::Device;
+using handset::Enter;
+using handset::MessageQueue;
+using handset::Thread;
+
+namespace handset {
+
+bool MessageQueue::Matches(const MSG& m, HWND hwnd, UINT min, UINT max) const {
+    if (hwnd && m.hwnd != hwnd) return false;
+    if (min == 0 && max == 0) return true;
+    return m.message >= min && m.message <= max;
+}
+
+bool MessageQueue::Signaled(const Thread&) const {
+    if (quitPending) return true;
+    for (const MSG& m : posted)
+        if (Matches(m, filterHwnd, filterMin, filterMax)) return true;
+    return false;
+}
+
+bool MessageQueue::Take(MSG* out, HWND hwnd, UINT min, UINT max, bool remove) {
+    for (auto it = posted.begin(); it != posted.end(); ++it) {
+        if (!Matches(*it, hwnd, min, max)) continue;
+        *out = *it;
+        if (remove) posted.erase(it);
+        return true;
+    }
+    // The quit request comes once the posted messages are gone, whatever the filter.
+    if (quitPending) {
+        *out = MSG{};
+        out->message = WM_QUIT;
+        out->wParam = static_cast<WPARAM>(quitCode);
+        out->time = Device::Current().TickCount();
+        if (remove) quitPending = false;
+        return true;
+    }
+    return false;
+}
+
+MessageQueue& OwnQueue() {
+    Device& d = Device::Current();
+    Thread* self = d.CurrentThread();
+    if (!self) Device::Fatal("a message call was made in the driver's context");
+    if (!self->queue) self->queue = std::make_unique<MessageQueue>();
+    return *self->queue;
+}
+
+// Set by the window manager when windows exist; until then no window
+// handle is valid.
+LRESULT (*g_dispatchToWindow)(const MSG*) = nullptr;
+
+} // namespace handset
+
+namespace {
+
+std::shared_ptr<MessageQueue> QueueHandle(Thread& t) {
+    // The queue lives in the thread; a non-owning pointer serves the wait.
+    return std::shared_ptr<MessageQueue>(std::shared_ptr<MessageQueue>(), t.queue.get());
+}
+
+} // namespace
+
+BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    Device& d = Device::Current();
+    if (auto e = Enter("PostThreadMessageW")) {
+        d.LastError() = *e;
+        return FALSE;
+    }
+    Thread* t = d.FindThread(idThread);
+    if (!t || t->state == Thread::State::Exited || !t->queue) {
+        d.LastError() = ERROR_INVALID_THREAD_ID;
+        return FALSE;
+    }
+    if (t->queue->posted.size() >= MessageQueue::kLimit) {
+        d.LastError() = ERROR_NOT_ENOUGH_MEMORY;
+        return FALSE;
+    }
+    MSG m{};
+    m.message = Msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = d.TickCount();
+    t->queue->posted.push_back(m);
+    d.timeline().Record("message.post", {{"to", idThread},
+                                          {"msg", static_cast<DWORD>(Msg)},
+                                          {"wParam", static_cast<uint64_t>(wParam)},
+                                          {"lParam", static_cast<int64_t>(lParam)}});
+    d.WakeWaiters();
+    return TRUE;
+}
+
+BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
+    Device& d = Device::Current();
+    if (auto e = Enter("GetMessageW")) {
+        d.LastError() = *e;
+        return -1;
+    }
+    if (!lpMsg) {
+        d.LastError() = ERROR_INVALID_PARAMETER;
+        return -1;
+    }
+    MessageQueue& q = handset::OwnQueue();
+    Thread& self = *d.CurrentThread();
+    while (!q.Take(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
+        q.filterHwnd = hWnd;
+        q.filterMin = wMsgFilterMin;
+        q.filterMax = wMsgFilterMax;
+        d.Block({QueueHandle(self)}, INFINITE);
+    }
+    return lpMsg->message == WM_QUIT ? 0 : 1;
+}
+
+BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg) {
+    Device& d = Device::Current();
+    if (auto e = Enter("PeekMessageW")) {
+        d.LastError() = *e;
+        return FALSE;
+    }
+    if (!lpMsg) {
+        d.LastError() = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    MessageQueue& q = handset::OwnQueue();
+    return q.Take(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0) ? TRUE
+                                                                                           : FALSE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
+    if (!lpMsg || lpMsg->message != WM_KEYDOWN) return FALSE;
+    // Keys that stand for a character get their WM_CHAR, next in the queue.
+    WPARAM vk = lpMsg->wParam;
+    WCHAR c = 0;
+    if (vk >= 0x30 && vk <= 0x39) c = static_cast<WCHAR>(vk);
+    else if (vk >= 0x41 && vk <= 0x5A) c = static_cast<WCHAR>(vk + 0x20);
+    else if (vk == 0x08 || vk == 0x09 || vk == 0x0D || vk == 0x1B || vk == 0x20) c = static_cast<WCHAR>(vk);
+    if (!c) return FALSE;
+    MSG ch = *lpMsg;
+    ch.message = WM_CHAR;
+    ch.wParam = c;
+    MessageQueue& q = handset::OwnQueue();
+    q.posted.push_front(ch);
+    return TRUE;
+}
+
+LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
+    if (!lpMsg || !lpMsg->hwnd) return 0; // thread messages have no window to go to
+    if (handset::g_dispatchToWindow) return handset::g_dispatchToWindow(lpMsg);
+    Device::Current().LastError() = ERROR_INVALID_WINDOW_HANDLE;
+    return 0;
+}
+
+void WINAPI PostQuitMessage(int nExitCode) {
+    MessageQueue& q = handset::OwnQueue();
+    q.quitPending = true;
+    q.quitCode = nExitCode;
+    Device::Current().WakeWaiters();
+}
