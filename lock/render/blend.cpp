@@ -18,6 +18,9 @@ const Word EachLane = (Word)-1 / 0xFFFF;
 // halves all three channels without a bit crossing into its neighbour.
 const WORD HalveMask = 0xF7DE;
 
+// Unmasked areas at or above this many pixels merge their per-channel
+// tables into a pair first; below it the merging would cost more than it saves.
+const int PairedTablesMinPixels = 2048;
 // Masks at or above this many pixels blend through full per-call tables
 // indexed by destination channel and weight; smaller ones would spend more
 // time building those tables than blending.
@@ -50,10 +53,7 @@ inline int HeadPixels(const WORD* p, int n) {
     return head < n ? head : n;
 }
 
-// Moves channel a towards t by w/31 (or w/63) of the distance, rounded.
-inline int Step31(int a, int t, int w) {
-    return t >= a ? a + Scale31Table[t - a][w] : a - Scale31Table[a - t][w];
-}
+// Moves channel a towards t by w/63 of the distance, rounded.
 inline int Step63(int a, int t, int w) {
     return t >= a ? a + Scale63Table[t - a][w] : a - Scale63Table[a - t][w];
 }
@@ -174,23 +174,63 @@ inline unsigned LookUp(const ChannelTables& t, unsigned p) {
     return t.r[p >> 11] | t.g[(p >> 5) & 63] | t.b[p & 31];
 }
 
-inline Word LookUpWord(const ChannelTables& t, Word w) {
-    Word out = 0;
-    for (int lane = 0; lane < PixelsPerWord; ++lane)
-        out |= (Word)LookUp(t, (unsigned)(w >> (16 * lane)) & 0xFFFF) << (16 * lane);
-    return out;
+// Small areas: straight through the three tables.
+void LookUpRows(const ChannelTables& t, WORD* dst, int width, int height, int pitch) {
+    for (; height > 0; --height, dst = NextRow(dst, pitch)) {
+        for (int i = 0; i < width; ++i)
+            dst[i] = (WORD)LookUp(t, dst[i]);
+    }
 }
 
-void LookUpRows(const ChannelTables& t, WORD* dst, int width, int height, int pitch) {
+// Large areas: red and green are merged into one table indexed by the top
+// eleven bits, leaving two look-ups a pixel; pixels go in pairs, two to a
+// 32-bit load and store.
+struct PairedTables {
+    WORD rg[2048];
+    WORD b[32];
+};
+
+void PairTables(const ChannelTables& t, PairedTables* p) {
+    for (int i = 0; i < 2048; ++i)
+        p->rg[i] = (WORD)(t.r[i >> 6] | t.g[i & 63]);
+    memcpy(p->b, t.b, sizeof p->b);
+}
+
+inline unsigned LookUp(const PairedTables& t, unsigned p) { return t.rg[p >> 5] | t.b[p & 31]; }
+
+inline DWORD LookUpTwo(const PairedTables& t, DWORD two) {
+    return t.rg[(two >> 5) & 0x7FF] | t.b[two & 31] |
+           (DWORD)(t.rg[two >> 21] | t.b[(two >> 16) & 31]) << 16;
+}
+
+void LookUpPairedRows(const PairedTables& t, WORD* dst, int width, int height, int pitch) {
     for (; height > 0; --height, dst = NextRow(dst, pitch)) {
         WORD* p = dst;
         int n = width;
-        for (int head = HeadPixels(p, n); head > 0; --head, --n, ++p)
+        if (((UINT_PTR)p & 2) != 0 && n > 0) {
             *p = (WORD)LookUp(t, *p);
-        for (; n >= PixelsPerWord; n -= PixelsPerWord, p += PixelsPerWord)
-            StoreWord(p, LookUpWord(t, LoadWord(p)));
+            ++p;
+            --n;
+        }
+        for (; n >= 4; n -= 4, p += 4) {
+            DWORD two[2];
+            memcpy(two, p, sizeof two);
+            two[0] = LookUpTwo(t, two[0]);
+            two[1] = LookUpTwo(t, two[1]);
+            memcpy(p, two, sizeof two);
+        }
         for (; n > 0; --n, ++p)
             *p = (WORD)LookUp(t, *p);
+    }
+}
+
+void TableRows(const ChannelTables& t, WORD* dst, int width, int height, int pitch) {
+    if ((LONGLONG)width * height >= PairedTablesMinPixels) {
+        PairedTables paired;
+        PairTables(t, &paired);
+        LookUpPairedRows(paired, dst, width, height, pitch);
+    } else {
+        LookUpRows(t, dst, width, height, pitch);
     }
 }
 
@@ -204,20 +244,49 @@ void LookUpRows(const ChannelTables& t, WORD* dst, int width, int height, int pi
 struct MaskedTables {
     WORD r[32 * 32]; // << 11
     WORD g[64 * 64]; // << 5
-    BYTE b[32 * 32];
+    WORD b[32 * 32];
 };
 
-void BuildMaskedTables(const EffectTables& e, int level, MaskedTables* t) {
-    for (int d = 0; d < 32; ++d) {
-        for (int w = 0; w < 32; ++w) {
-            t->r[d * 32 + w] = (WORD)(Step63(Step31(e.r[d], d, w), d, level) << 11);
-            t->b[d * 32 + w] = (BYTE)Step63(Step31(e.b[d], d, w), d, level);
+// Moves e towards d by weight w (through scaleRow = Scale[|d - e|], of
+// the 31 or 63 table), then towards d again by the level (levelColumn =
+// Scale63[.][L]): after the first step |d - X| is |d - e| - v, and neither
+// step can overshoot, so both share one sign.
+inline int MaskedChannel(int e, int d, const BYTE* scaleRow, int w, const BYTE* levelColumn) {
+    int v = scaleRow[w];
+    return d >= e ? e + v + levelColumn[d - e - v] : e - v - levelColumn[e - d - v];
+}
+
+void FillLevelColumn(int level, BYTE* column) {
+    for (int k = 0; k < 64; ++k)
+        column[k] = Scale63Table[k][level];
+}
+
+// One channel's table: entry [d][w] for every destination value d and
+// weight w, shifted into the channel's place.
+void BuildMaskedChannel(const BYTE* effect, int bits, const BYTE* scale, const BYTE* levelColumn,
+                        int shift, WORD* out) {
+    int values = 1 << bits;
+    for (int d = 0; d < values; ++d, out += values) {
+        int e = effect[d];
+        int distance = d >= e ? d - e : e - d;
+        const BYTE* row = scale + (distance << bits);
+        // MaskedChannel with the sign taken out of the loop.
+        if (d >= e) {
+            for (int w = 0; w < values; ++w)
+                out[w] = (WORD)((e + row[w] + levelColumn[distance - row[w]]) << shift);
+        } else {
+            for (int w = 0; w < values; ++w)
+                out[w] = (WORD)((e - row[w] - levelColumn[distance - row[w]]) << shift);
         }
     }
-    for (int d = 0; d < 64; ++d) {
-        for (int w = 0; w < 64; ++w)
-            t->g[d * 64 + w] = (WORD)(Step63(Step63(e.g[d], d, w), d, level) << 5);
-    }
+}
+
+void BuildMaskedTables(const EffectTables& e, int level, MaskedTables* t) {
+    BYTE levelColumn[64];
+    FillLevelColumn(level, levelColumn);
+    BuildMaskedChannel(e.r, 5, &Scale31Table[0][0], levelColumn, 11, t->r);
+    BuildMaskedChannel(e.g, 6, &Scale63Table[0][0], levelColumn, 5, t->g);
+    BuildMaskedChannel(e.b, 5, &Scale31Table[0][0], levelColumn, 0, t->b);
 }
 
 inline unsigned MaskedLookUp(const MaskedTables& t, unsigned d, unsigned m) {
@@ -225,36 +294,55 @@ inline unsigned MaskedLookUp(const MaskedTables& t, unsigned d, unsigned m) {
            t.b[((d & 31) << 5) | (m & 31)];
 }
 
+// Two pixels at once: the three indices of both are formed side by side in
+// the two halves of a 32-bit value, then looked up one by one.
+inline DWORD MaskedLookUpTwo(const MaskedTables& t, DWORD d, DWORD m) {
+    DWORD r = ((d >> 6) & 0x03E003E0) | ((m >> 11) & 0x001F001F);
+    DWORD g = ((d << 1) & 0x0FC00FC0) | ((m >> 5) & 0x003F003F);
+    DWORD b = ((d & 0x001F001F) << 5) | (m & 0x001F001F);
+    DWORD low = t.r[r & 0xFFFF] | t.g[g & 0xFFFF] | t.b[b & 0xFFFF];
+    DWORD high = t.r[r >> 16] | t.g[g >> 16] | t.b[b >> 16];
+    return low | (high << 16);
+}
+
 void MaskedTableRows(const MaskedTables& t, WORD* dst, const WORD* mask, int width, int height,
                      int dstPitch, int maskPitch) {
     for (; height > 0; --height, dst = NextRow(dst, dstPitch), mask = NextRow(mask, maskPitch)) {
-        for (int i = 0; i < width; ++i) {
-            unsigned m = mask[i];
-            if (m != 0xFFFF)
-                dst[i] = (WORD)MaskedLookUp(t, dst[i], m);
+        int i = 0;
+        for (; i + 2 <= width; i += 2) {
+            DWORD m, d;
+            memcpy(&m, mask + i, sizeof m);
+            if (m == 0xFFFFFFFF)
+                continue;
+            memcpy(&d, dst + i, sizeof d);
+            DWORD out = MaskedLookUpTwo(t, d, m);
+            if ((m & 0xFFFF) != 0xFFFF && (m >> 16) != 0xFFFF) {
+                memcpy(dst + i, &out, sizeof out);
+            } else {
+                // One of the two is masked out and must not be written.
+                WORD two[2];
+                memcpy(two, &out, sizeof two);
+                if (mask[i] != 0xFFFF)
+                    dst[i] = two[0];
+                if (mask[i + 1] != 0xFFFF)
+                    dst[i + 1] = two[1];
+            }
         }
+        if (i < width && mask[i] != 0xFFFF)
+            dst[i] = (WORD)MaskedLookUp(t, dst[i], mask[i]);
     }
 }
 
-// Small areas: the same function evaluated per pixel. With the effect e on
-// the side of d given by the sign, the weight step moves by
-// v = Scale[|d - e|][w] and the level step then by Scale63[|d - e| - v][L];
-// both through tables, no multiplication.
-inline int MaskedChannel(int e, int d, const BYTE* scaleRows, int rowShift, int w,
-                         const BYTE* levelColumn) {
-    if (d >= e) {
-        int v = scaleRows[((d - e) << rowShift) + w];
-        return e + v + levelColumn[d - e - v];
-    }
-    int v = scaleRows[((e - d) << rowShift) + w];
-    return e - v - levelColumn[e - d - v];
+// Small areas: the same function evaluated per pixel.
+inline int MaskedChannelAt(int e, int d, const BYTE* scale, int bits, int w,
+                           const BYTE* levelColumn) {
+    return MaskedChannel(e, d, scale + ((d >= e ? d - e : e - d) << bits), w, levelColumn);
 }
 
 void MaskedDirectRows(const EffectTables& e, int level, WORD* dst, const WORD* mask, int width,
                       int height, int dstPitch, int maskPitch) {
     BYTE levelColumn[64];
-    for (int k = 0; k < 64; ++k)
-        levelColumn[k] = Scale63Table[k][level];
+    FillLevelColumn(level, levelColumn);
     const BYTE* s31 = &Scale31Table[0][0];
     const BYTE* s63 = &Scale63Table[0][0];
     for (; height > 0; --height, dst = NextRow(dst, dstPitch), mask = NextRow(mask, maskPitch)) {
@@ -263,9 +351,9 @@ void MaskedDirectRows(const EffectTables& e, int level, WORD* dst, const WORD* m
             if (m == 0xFFFF)
                 continue;
             unsigned d = dst[i];
-            int r = MaskedChannel(e.r[Red(d)], Red(d), s31, 5, Red(m), levelColumn);
-            int g = MaskedChannel(e.g[Green(d)], Green(d), s63, 6, Green(m), levelColumn);
-            int b = MaskedChannel(e.b[Blue(d)], Blue(d), s31, 5, Blue(m), levelColumn);
+            int r = MaskedChannelAt(e.r[Red(d)], Red(d), s31, 5, Red(m), levelColumn);
+            int g = MaskedChannelAt(e.g[Green(d)], Green(d), s63, 6, Green(m), levelColumn);
+            int b = MaskedChannelAt(e.b[Blue(d)], Blue(d), s31, 5, Blue(m), levelColumn);
             dst[i] = (WORD)((r << 11) | (g << 5) | b);
         }
     }
@@ -301,7 +389,7 @@ void BlendFill(int level, WORD colour, WORD* dst, int width, int height, int dst
         PaintEffect(colour, &e);
         ChannelTables t;
         BuildChannelTables(e, level, &t);
-        LookUpRows(t, dst, width, height, dstPitch);
+        TableRows(t, dst, width, height, dstPitch);
     }
 }
 
@@ -315,7 +403,7 @@ void OverlayFill(int level, WORD colour, WORD* dst, int width, int height, int d
     OverlayEffect(colour, &e);
     ChannelTables t;
     BuildChannelTables(e, level, &t);
-    LookUpRows(t, dst, width, height, dstPitch);
+    TableRows(t, dst, width, height, dstPitch);
 }
 
 void BlendFillMasked(WORD colour, WORD* dst, const WORD* mask, int width, int height,
