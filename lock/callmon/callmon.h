@@ -1,0 +1,45 @@
+// The call monitor: a background thread on the phone's cellular line that
+// turns call-state changes into WM_LOCK_SCREEN and WM_UNLOCK_SCREEN for the
+// main thread. It never touches the user interface.
+#ifndef TESSARIL_CALLMON_H
+#define TESSARIL_CALLMON_H
+
+#include <windows.h>
+#include <tapi.h>
+
+#define CELL_LINE_NAME TEXT("Cellular Line")
+#define TAPI_VERSION_2_0 0x00020000
+#define NO_LINE_DEVICE ((DWORD)-1)
+#define MONITOR_STOP_WAIT_MS 1000 // how long a stop waits before it terminates the thread
+#define LINE_MESSAGE_WAIT_MS 500  // how long the thread waits for a line message
+
+// The open cellular line.
+struct CellLine {
+    HLINE line;          // from lineOpen; 0 when closed
+    HLINEAPP lineApp;    // from lineInitializeEx; 0 when shut down
+    HANDLE messageEvent; // set by TAPI while messages wait; TAPI's own, never closed here
+};
+
+// Starts the thread, which posts its messages to mainThreadId.
+BOOL StartCallMonitor(DWORD mainThreadId);
+// Stops the thread and frees what the monitor holds; safe when nothing was started.
+BOOL StopCallMonitor(void);
+// 0 after an orderly stop, -1 when the line could not be opened.
+DWORD WINAPI CallMonitorThread(LPVOID unused);
+
+BOOL OpenCellLine(CellLine* cell);
+BOOL CloseCellLine(CellLine* cell);
+// The last device whose name equals wantedName exactly, or NO_LINE_DEVICE.
+DWORD FindLineDevice(HLINEAPP lineApp, DWORD deviceCount, DWORD lowVersion, DWORD highVersion,
+                     LPCWSTR wantedName);
+// Waits for a line message for up to LINE_MESSAGE_WAIT_MS; TRUE when one was fetched.
+BOOL WaitLineMessage(CellLine* cell, LINEMESSAGE* message);
+
+// Call details (call_details.cpp). TRUE when the call is a voice call whose
+// direction, handle, start tick, number and contact name are now in LockState.
+BOOL ReadCallDetails(HCALL call);
+BOOL IsIncomingCall(void);
+// Ends the recorded call, once.
+void DropActiveCall(void);
+
+#endif

@@ -1,0 +1,4 @@
+// The lock program's one LockState.
+#include "core/lock_state.h"
+
+LockState g_lockState;
