@@ -8,6 +8,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "blend.h"
 #include "blend_model.h"
@@ -333,4 +335,35 @@ TEST(AllKernels, DrawNothingForEmptySizes) {
                 << model::Name(k) << " " << size[0] << "x" << size[1];
         }
     }
+}
+
+// Pixels under a 0xFFFF mask are not even written (the blend would give the
+// same value, so only a write shows it): they lie on a read-only page and a
+// write would kill the child process. The rows straddle the page edge at an
+// odd pixel, so a pair of pixels is half writable and half not; pitch 0
+// repeats the one row often enough for the large-area route too.
+TEST(MaskedKernels, NeverWritePixelsUnderFullMask) {
+    const long page = sysconf(_SC_PAGESIZE);
+    auto* memory = static_cast<BYTE*>(
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(memory, MAP_FAILED);
+    ASSERT_EQ(mprotect(memory + page, page, PROT_READ), 0);
+    WORD* row = reinterpret_cast<WORD*>(memory + page) - 3; // 3 writable, then read-only
+    const WORD mask[9] = {0x0000, 0x1234, 0x0000, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+    for (Kernel k : model::AllKernels) {
+        if (!model::IsMasked(k))
+            continue;
+        for (int height : {1, 1000}) {
+            EXPECT_EXIT(
+                {
+                    model::Run(k, 17, 0xFFFF, row, mask, 9, height, 0, 0);
+                    // One row blended once must also have drawn its first pixel.
+                    bool drawn = row[0] == model::Pixel(k, 17, 0xFFFF, 0x0000, 0x0000);
+                    std::exit(height > 1 || drawn ? 0 : 1);
+                },
+                ::testing::ExitedWithCode(0), "")
+                << model::Name(k) << ", " << height << " rows";
+        }
+    }
+    munmap(memory, 2 * page);
 }
