@@ -20,6 +20,8 @@
 #define _HEX 0x80
 #define _ALPHA (0x0100 | _UPPER | _LOWER)
 
+// With a 16-bit wchar_t (the C++03 check) these are the host's own.
+#if __cplusplus >= 201103L
 size_t wcslen(const WCHAR* s);
 WCHAR* wcscpy(WCHAR* dst, const WCHAR* src);
 WCHAR* wcsncpy(WCHAR* dst, const WCHAR* src, size_t count);
@@ -32,6 +34,7 @@ int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t count);
 WCHAR* wcschr(const WCHAR* s, WCHAR c);
 WCHAR* wcsrchr(const WCHAR* s, WCHAR c);
 WCHAR* wcsstr(const WCHAR* s, const WCHAR* find);
+#endif
 
 int iswctype(WCHAR c, int type);
 int iswdigit(WCHAR c);
@@ -39,11 +42,12 @@ int iswalpha(WCHAR c);
 int iswspace(WCHAR c);
 int iswupper(WCHAR c);
 int iswlower(WCHAR c);
+#if __cplusplus >= 201103L
 WCHAR towlower(WCHAR c);
 WCHAR towupper(WCHAR c);
-
 long wcstol(const WCHAR* s, WCHAR** end, int base);
 unsigned long wcstoul(const WCHAR* s, WCHAR** end, int base);
+#endif
 int _wtoi(const WCHAR* s);
 
 // Formatting. wsprintfW writes at most 1024 units, terminator included, as

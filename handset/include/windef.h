@@ -49,7 +49,13 @@ typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 
+// WCHAR is 16 bits everywhere. The C++03 check of device code compiles with
+// -fshort-wchar, where wchar_t is the 16-bit type and L"" its literal.
+#if __cplusplus >= 201103L
 typedef char16_t WCHAR;
+#else
+typedef wchar_t WCHAR;
+#endif
 typedef WCHAR TCHAR;
 typedef WCHAR* LPWSTR;
 typedef WCHAR* PWSTR;
@@ -76,7 +82,11 @@ typedef INT* LPINT;
 typedef UINT* LPUINT;
 
 // Windows CE compiles Unicode only.
+#if __cplusplus >= 201103L
 #define __TEXT(quote) u##quote
+#else
+#define __TEXT(quote) L##quote
+#endif
 #define TEXT(quote) __TEXT(quote)
 #define _T(quote) __TEXT(quote)
 
