@@ -20,7 +20,7 @@ const WORD HalveMask = 0xF7DE;
 
 // Unmasked areas at or above this many pixels merge their per-channel
 // tables into a pair first; below it the merging would cost more than it saves.
-const int PairedTablesMinPixels = 2048;
+const int PairedTablesMinPixels = 1024;
 // Masks at or above this many pixels blend through full per-call tables
 // indexed by destination channel and weight; smaller ones would spend more
 // time building those tables than blending.
@@ -191,8 +191,12 @@ struct PairedTables {
 };
 
 void PairTables(const ChannelTables& t, PairedTables* p) {
-    for (int i = 0; i < 2048; ++i)
-        p->rg[i] = (WORD)(t.r[i >> 6] | t.g[i & 63]);
+    for (int r = 0; r < 32; ++r) {
+        WORD red = t.r[r];
+        WORD* row = p->rg + (r << 6);
+        for (int g = 0; g < 64; ++g)
+            row[g] = (WORD)(red | t.g[g]);
+    }
     memcpy(p->b, t.b, sizeof p->b);
 }
 
