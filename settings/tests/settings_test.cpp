@@ -1,0 +1,211 @@
+// The stored settings: each reader's name and default, the writers, and the
+// tables that turn positions into milliseconds.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "device/device.h"
+#include "registry/registry.h"
+#include "settings.h"
+
+using handset::Device;
+
+namespace {
+
+const std::u16string kPath = u"Software\\Apps\\Tessaril";
+
+struct Setting {
+    const char16_t* name; // spelled here independently of the program
+    int (*read)(SettingsKey&);
+    BOOL (*write)(SettingsKey&, int);
+    int fallback;
+};
+
+const Setting kSettings[] = {
+    {u"OnStartDelay", ReadOnStartDelay, WriteOnStartDelay, 0},
+    {u"TempUnlockDelay", ReadTempUnlockDelay, WriteTempUnlockDelay, 3},
+    {u"RegularSoundType", ReadRegularSoundType, WriteRegularSoundType, 1},
+    {u"RegularSoundDelay", ReadRegularSoundDelay, WriteRegularSoundDelay, 4},
+    {u"RegularSoundBefore", ReadRegularSoundBefore, WriteRegularSoundBefore, 5},
+    {u"OnSoundType", ReadOnSoundType, WriteOnSoundType, 1},
+    {u"OffSoundType", ReadOffSoundType, WriteOffSoundType, 1},
+    {u"TurnOffScr", ReadTurnOffScr, WriteTurnOffScr, 1},
+    {u"DropIncoming", ReadDropIncoming, WriteDropIncoming, 0},
+    {u"DropOutgoing", ReadDropOutgoing, WriteDropOutgoing, 0},
+};
+
+std::string N(const char16_t* s) { return handset::Narrow(s); }
+
+} // namespace
+
+TEST(Settings, AFreshDeviceGivesEveryDefault) {
+    Device d;
+    d.Call([&] {
+        SettingsKey key;
+        for (const Setting& s : kSettings) EXPECT_EQ(s.fallback, s.read(key)) << N(s.name);
+        EXPECT_FALSE(ReadStartAfterReset(key));
+        // What the lock program makes of them.
+        EXPECT_EQ(0, OnStartDelayMs(ReadOnStartDelay(key)));
+        EXPECT_EQ(5000, TempUnlockDelayMs(ReadTempUnlockDelay(key)));
+        EXPECT_EQ(180000, RegularSoundDelayMs(ReadRegularSoundDelay(key)));
+        EXPECT_EQ(5000, RegularSoundBeforeMs(ReadRegularSoundBefore(key)));
+        EXPECT_EQ(175000, FirstSoundPeriodMs(ReadRegularSoundDelay(key), ReadRegularSoundBefore(key)));
+        EXPECT_EQ(5000, TurnOffScrMs(ReadTurnOffScr(key)));
+        EXPECT_EQ(NEVER_MS, DropDelayMs(ReadDropIncoming(key)));
+        EXPECT_EQ(NEVER_MS, DropDelayMs(ReadDropOutgoing(key)));
+        EXPECT_EQ(SOUND_BEEP, ReadOnSoundType(key));
+        return DWORD(0);
+    });
+    EXPECT_TRUE(d.registry().KeyExists(HKEY_LOCAL_MACHINE, kPath)) << "the first read made the key";
+}
+
+TEST(Settings, EachReaderReadsItsOwnValue) {
+    Device d;
+    int n = 0;
+    for (const Setting& s : kSettings) d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, s.name, 100 + n++);
+    d.Call([&] {
+        SettingsKey key;
+        int i = 0;
+        for (const Setting& s : kSettings) EXPECT_EQ(100 + i++, s.read(key)) << N(s.name);
+        return DWORD(0);
+    });
+}
+
+TEST(Settings, AValueOfAnotherTypeGivesTheDefault) {
+    Device d;
+    for (const Setting& s : kSettings) d.registry().SetString(HKEY_LOCAL_MACHINE, kPath, s.name, u"2");
+    d.registry().SetValue(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset", REG_BINARY, {1, 0, 0, 0});
+    d.Call([&] {
+        SettingsKey key;
+        for (const Setting& s : kSettings) EXPECT_EQ(s.fallback, s.read(key)) << N(s.name);
+        EXPECT_FALSE(ReadStartAfterReset(key));
+        return DWORD(0);
+    });
+}
+
+TEST(Settings, StartAfterResetLooksAtTheLow16Bits) {
+    struct Case {
+        int line;
+        DWORD stored;
+        BOOL want;
+    } cases[] = {
+        {__LINE__, 0, FALSE},     {__LINE__, 1, TRUE},      {__LINE__, 2, TRUE},
+        {__LINE__, 65536, FALSE}, {__LINE__, 65537, TRUE},  {__LINE__, 0xFFFFFFFF, TRUE},
+    };
+    for (const Case& c : cases) {
+        Device d;
+        d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset", c.stored);
+        BOOL got = 99;
+        d.Call([&] {
+            SettingsKey key;
+            got = ReadStartAfterReset(key);
+            return DWORD(0);
+        });
+        EXPECT_EQ(c.want, got) << "line " << c.line << ": stored " << c.stored;
+    }
+}
+
+TEST(Settings, ReadersWidenTheSigned16BitValue) {
+    Device d;
+    d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"TurnOffScr", 0xFFFFFFFF);
+    d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"DropIncoming", 65536 + 3);
+    d.Call([&] {
+        SettingsKey key;
+        EXPECT_EQ(-1, ReadTurnOffScr(key));
+        EXPECT_EQ(5000, TurnOffScrMs(ReadTurnOffScr(key))) << "-1 is out of the table";
+        EXPECT_EQ(3, ReadDropIncoming(key));
+        EXPECT_EQ(115000, DropDelayMs(ReadDropIncoming(key)));
+        return DWORD(0);
+    });
+}
+
+TEST(Settings, WritersStoreUnderTheirNames) {
+    Device d;
+    d.Call([&] {
+        SettingsKey key;
+        int i = 0;
+        for (const Setting& s : kSettings) EXPECT_TRUE(s.write(key, 10 + i++)) << N(s.name);
+        EXPECT_TRUE(WriteStartAfterReset(key, 1));
+        EXPECT_TRUE(WriteDropOutgoing(key, -1)) << "the last write wins";
+        return DWORD(0);
+    });
+    int i = 0;
+    for (const Setting& s : kSettings) {
+        DWORD want = std::u16string(s.name) == u"DropOutgoing" ? 0xFFFFFFFF : DWORD(10 + i);
+        EXPECT_EQ(want, d.registry().GetDword(HKEY_LOCAL_MACHINE, kPath, s.name).value_or(0xBAD))
+            << N(s.name);
+        ++i;
+    }
+    EXPECT_EQ(1u, d.registry().GetDword(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset").value_or(0));
+    EXPECT_EQ(11u, d.registry().ValueNames(HKEY_LOCAL_MACHINE, kPath).size());
+}
+
+TEST(Settings, AFailedWriteReportsFalse) {
+    Device d;
+    d.Call([&] {
+        SettingsKey key;
+        d.faults().FailAlways("RegSetValueExW", ERROR_ACCESS_DENIED);
+        EXPECT_FALSE(WriteOnStartDelay(key, 2));
+        d.faults().Clear();
+        return DWORD(0);
+    });
+    EXPECT_FALSE(d.registry().Get(HKEY_LOCAL_MACHINE, kPath, u"OnStartDelay"));
+}
+
+TEST(SettingsTables, EveryPositionAndTheFallbackOutsideThem) {
+    struct Table {
+        int line;
+        const char* name;
+        LONG (*ms)(int);
+        std::vector<LONG> entries;
+        LONG fallback;
+    } tables[] = {
+        {__LINE__, "OnStartDelay", OnStartDelayMs, {0, 1000, 2000, 3000, 4000, 5000}, 0},
+        {__LINE__, "TempUnlockDelay", TempUnlockDelayMs, {2000, 3000, 4000, 5000, 6000, 7000, 8000}, 5000},
+        {__LINE__, "RegularSoundBefore", RegularSoundBeforeMs,
+         {0, 1000, 2000, 3000, 4000, 5000, 7000, 10000, 15000, 20000}, 5000},
+        {__LINE__, "RegularSoundDelay", RegularSoundDelayMs,
+         {30000, 60000, 90000, 120000, 180000, 240000, 300000, 480000, 600000}, 180000},
+        {__LINE__, "TurnOffScr", TurnOffScrMs, {-1, 5000, 10000, 15000, 20000, 25000}, 5000},
+        {__LINE__, "Drop", DropDelayMs,
+         {-1, 25000, 55000, 115000, 175000, 235000, 295000, 355000, 415000, 475000, 535000, 595000},
+         -1},
+    };
+    for (const Table& t : tables) {
+        for (size_t i = 0; i < t.entries.size(); ++i)
+            EXPECT_EQ(t.entries[i], t.ms(int(i))) << "line " << t.line << ": " << t.name << "[" << i << "]";
+        const int size = int(t.entries.size());
+        // 65536 + k has low 16 bits k, inside the table, yet lies past it.
+        for (int outside : {-1, -65536, size, size + 1, 65536, 65536 + 1, INT_MAX, INT_MIN})
+            EXPECT_EQ(t.fallback, t.ms(outside)) << "line " << t.line << ": " << t.name << "(" << outside << ")";
+    }
+}
+
+TEST(SettingsTables, ListCountsMatchTheirTables) {
+    struct Case {
+        int line;
+        int count;
+        int want;
+        LONG (*ms)(int);
+        LONG last;
+        LONG fallback;
+    } cases[] = {
+        {__LINE__, OnStartDelayCount(), 6, OnStartDelayMs, 5000, 0},
+        {__LINE__, TempUnlockDelayCount(), 7, TempUnlockDelayMs, 8000, 5000},
+        {__LINE__, RegularSoundBeforeCount(), 10, RegularSoundBeforeMs, 20000, 5000},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.want, c.count) << "line " << c.line;
+        EXPECT_EQ(c.last, c.ms(c.count - 1)) << "line " << c.line << ": the last listed entry";
+        EXPECT_EQ(c.fallback, c.ms(c.count)) << "line " << c.line << ": one past the list";
+    }
+}
+
+TEST(SettingsTables, FirstSoundPeriodIsTheIntervalLessTheWarning) {
+    EXPECT_EQ(175000, FirstSoundPeriodMs(4, 5));
+    EXPECT_EQ(30000, FirstSoundPeriodMs(0, 0));
+    EXPECT_EQ(10000, FirstSoundPeriodMs(0, 9));
+    EXPECT_EQ(600000 - 7000, FirstSoundPeriodMs(8, 6));
+    EXPECT_EQ(175000, FirstSoundPeriodMs(-1, 99)) << "both fall back";
+}
