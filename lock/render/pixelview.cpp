@@ -135,10 +135,13 @@ void FillBlended(int alpha, WORD colour, const PixelView* dst, const PixelView* 
         BlendArea(level, colour, dst, mask, (int)area.x, (int)area.y, (int)maskX, (int)maskY,
                   (int)area.width, (int)area.height, mode);
     } else {
+        // A mask without its rectangle cannot be lined up or clipped, and
+        // read from its (0, 0) it would run past a mask smaller than the
+        // area: the fill goes without it.
         WideRect area = Intersect(Widen(*dstRect), dstBounds);
         if (IsEmpty(area))
             return;
-        BlendArea(level, colour, dst, mask, (int)area.x, (int)area.y, 0, 0, (int)area.width,
+        BlendArea(level, colour, dst, NULL, (int)area.x, (int)area.y, 0, 0, (int)area.width,
                   (int)area.height, mode);
     }
 }

@@ -143,7 +143,7 @@ TEST(FillBlended, ChoosesKernelByModeAndMask) {
         {__LINE__, 0, 127, false, false, false, 0x7BEF}, // unmasked: halving shortcut
         {__LINE__, 0, 127, true, false, true, 0x7BEF},   // mask view without pixels
         {__LINE__, 0, 127, true, true, true, 0x8410},    // masked: no shortcut
-        {__LINE__, 0, 127, true, true, false, 0x8410},   // mask from its (0, 0)
+        {__LINE__, 0, 127, true, true, false, 0x7BEF},   // mask without rectangle: unused
         {__LINE__, 0, 255, true, true, true, 0xFFFF},
         {__LINE__, 1, 255, false, false, false, 0xFFFF},
         {__LINE__, 3, 255, false, false, false, 0xFFFF},
