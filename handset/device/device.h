@@ -28,6 +28,7 @@ namespace handset {
 class Device;
 class Process;
 class Registry;
+class CellularNetwork;
 class Thread;
 class MessageQueue;
 
@@ -176,6 +177,8 @@ public:
     Timeline& timeline() { return timeline_; }
     FaultPlan& faults() { return faults_; }
     Registry& registry() { return *registry_; }
+    // The cellular network, made on first use (defined in tapi/network.cpp).
+    CellularNetwork& network();
 
     // ---- For the platform areas --------------------------------------------
 
@@ -307,6 +310,9 @@ private:
     FaultPlan faults_;
     Timeline timeline_;
     std::unique_ptr<Registry> registry_;
+    // Shared, so that its deleter comes from tapi/ and device.cpp needs no
+    // part of it.
+    std::shared_ptr<CellularNetwork> network_;
 };
 
 // UTF-16 and UTF-8 conversions for the handset's own texts.
