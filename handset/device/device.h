@@ -29,6 +29,7 @@ class Device;
 class Process;
 class Registry;
 class CellularNetwork;
+class PimStore;
 class Thread;
 class MessageQueue;
 
@@ -177,6 +178,8 @@ public:
     Timeline& timeline() { return timeline_; }
     FaultPlan& faults() { return faults_; }
     Registry& registry() { return *registry_; }
+    // The contact store, made on first use (defined in pim/store.cpp).
+    PimStore& contacts();
     // The cellular network, made on first use (defined in tapi/network.cpp).
     CellularNetwork& network();
 
@@ -310,6 +313,9 @@ private:
     FaultPlan faults_;
     Timeline timeline_;
     std::unique_ptr<Registry> registry_;
+    // Shared, so that its deleter comes from pim/ and device.cpp needs no
+    // part of it; after the registry, so that it goes while the rest stands.
+    std::shared_ptr<PimStore> contacts_;
     // Shared, so that its deleter comes from tapi/ and device.cpp needs no
     // part of it.
     std::shared_ptr<CellularNetwork> network_;

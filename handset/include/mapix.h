@@ -4,6 +4,9 @@
 
 #include "windows.h"
 
+// MAPIFreeBuffer's answer for a pointer MAPI did not hand out.
+#define MAPI_E_INVALID_PARAMETER ((HRESULT)0x80070057L)
+
 ULONG WINAPI MAPIFreeBuffer(LPVOID lpBuffer);
 
 #endif

@@ -68,6 +68,11 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) {
 #define CLSCTX_LOCAL_SERVER 0x4
 #define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER)
 
+// An object whose server is gone: its process ended, or its thread's COM.
+#ifndef RPC_E_DISCONNECTED
+#define RPC_E_DISCONNECTED ((HRESULT)0x80010108L)
+#endif
+
 HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 void WINAPI CoUninitialize(void);
 HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext,
