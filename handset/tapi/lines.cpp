@@ -30,14 +30,16 @@ using handset::NetworkCall;
 
 namespace {
 
-LONG Error(DWORD lineErr) { return static_cast<LONG>(lineErr); }
+LONG Error(DWORD lineErr) {
+    return static_cast<LONG>(lineErr);
+}
 
 // The variable part of a TAPI structure, after its fixed part. Each part goes
 // where the one before it ended if it fits in what is left of the caller's
 // buffer; one that does not fit gets size and offset 0, and the parts after
 // it are still tried. dwNeededSize counts every part.
 class VariablePart {
-public:
+  public:
     VariablePart(void* buffer, DWORD total, DWORD fixed)
         : base_(static_cast<BYTE*>(buffer)), total_(total), used_(fixed), needed_(fixed) {}
 
@@ -62,7 +64,7 @@ public:
     DWORD used() const { return used_; }
     DWORD needed() const { return needed_; }
 
-private:
+  private:
     BYTE* base_;
     DWORD total_;
     DWORD used_;
@@ -113,7 +115,8 @@ LONG WINAPI lineInitializeEx(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK,
 
     CellularNetwork& net = Network();
     DWORD version = wanted < handset::kTapiHighVersion ? wanted : handset::kTapiHighVersion;
-    std::u16string name = lpszFriendlyAppName ? std::u16string(lpszFriendlyAppName) : ProcessFileName();
+    std::u16string name =
+        lpszFriendlyAppName ? std::u16string(lpszFriendlyAppName) : ProcessFileName();
     CellularNetwork::App& app = net.Initialize(Device::Current().CurrentPid(), name, version);
     *lphLineApp = app.handle;
     *lpdwNumDevs = net.LineCount();
@@ -212,8 +215,10 @@ LONG WINAPI lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD
     case LINECALLPRIVILEGE_NONE:
     case LINECALLPRIVILEGE_MONITOR:
     case LINECALLPRIVILEGE_OWNER:
-    case LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER: break;
-    default: return Error(LINEERR_INVALPRIVSELECT);
+    case LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER:
+        break;
+    default:
+        return Error(LINEERR_INVALPRIVSELECT);
     }
     if (dwPrivileges & LINECALLPRIVILEGE_OWNER) {
         constexpr DWORD kKnownModes = 0x0000FFFE; // LINEMEDIAMODE_UNKNOWN .. _VIDEO
@@ -223,7 +228,8 @@ LONG WINAPI lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD
     } else {
         dwMediaModes = 0; // only owners take calls by media mode
     }
-    *lphLine = net.Open(*app, dwDeviceID, dwAPIVersion, dwCallbackInstance, dwPrivileges, dwMediaModes);
+    *lphLine =
+        net.Open(*app, dwDeviceID, dwAPIVersion, dwCallbackInstance, dwPrivileges, dwMediaModes);
     return 0;
 }
 
@@ -252,7 +258,8 @@ LONG WINAPI lineGetMessage(HLINEAPP hLineApp, LPLINEMESSAGE lpMessage, DWORD dwT
         if (d.Now() >= deadline) return Error(LINEERR_OPERATIONFAILED);
         // Another thread of the application may take the message first; then
         // this one waits on for the rest of its time.
-        DWORD wait = deadline == handset::kNever ? INFINITE : static_cast<DWORD>(deadline - d.Now());
+        DWORD wait =
+            deadline == handset::kNever ? INFINITE : static_cast<DWORD>(deadline - d.Now());
         d.Block({app}, wait);
     }
 }
@@ -302,7 +309,8 @@ LONG WINAPI lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo) {
     } else {
         // The phone's own number is not known to the network's call reports.
         info.dwCallerIDFlags = LINECALLPARTYID_UNAVAIL;
-        info.dwCalledIDFlags = LINECALLPARTYID_ADDRESS | (o.calledName.empty() ? 0 : LINECALLPARTYID_NAME);
+        info.dwCalledIDFlags =
+            LINECALLPARTYID_ADDRESS | (o.calledName.empty() ? 0 : LINECALLPARTYID_NAME);
         var.PutText(info.dwCalledIDSize, info.dwCalledIDOffset, call.number);
         var.PutText(info.dwCalledIDNameSize, info.dwCalledIDNameOffset, o.calledName);
     }

@@ -18,7 +18,8 @@ DWORD AllowedFrom(DWORD state) {
     switch (state) {
     case LINECALLSTATE_OFFERING:
         return LINECALLSTATE_ACCEPTED | LINECALLSTATE_CONNECTED | LINECALLSTATE_DISCONNECTED;
-    case LINECALLSTATE_ACCEPTED: return LINECALLSTATE_CONNECTED | LINECALLSTATE_DISCONNECTED;
+    case LINECALLSTATE_ACCEPTED:
+        return LINECALLSTATE_CONNECTED | LINECALLSTATE_DISCONNECTED;
     case LINECALLSTATE_DIALING:
         return LINECALLSTATE_PROCEEDING | LINECALLSTATE_RINGBACK | LINECALLSTATE_BUSY |
                LINECALLSTATE_CONNECTED | LINECALLSTATE_DISCONNECTED;
@@ -27,11 +28,16 @@ DWORD AllowedFrom(DWORD state) {
                LINECALLSTATE_DISCONNECTED;
     case LINECALLSTATE_RINGBACK:
         return LINECALLSTATE_BUSY | LINECALLSTATE_CONNECTED | LINECALLSTATE_DISCONNECTED;
-    case LINECALLSTATE_BUSY: return LINECALLSTATE_DISCONNECTED;
-    case LINECALLSTATE_CONNECTED: return LINECALLSTATE_ONHOLD | LINECALLSTATE_DISCONNECTED;
-    case LINECALLSTATE_ONHOLD: return LINECALLSTATE_CONNECTED | LINECALLSTATE_DISCONNECTED;
-    case LINECALLSTATE_DISCONNECTED: return 0;
-    case LINECALLSTATE_IDLE: return 0;
+    case LINECALLSTATE_BUSY:
+        return LINECALLSTATE_DISCONNECTED;
+    case LINECALLSTATE_CONNECTED:
+        return LINECALLSTATE_ONHOLD | LINECALLSTATE_DISCONNECTED;
+    case LINECALLSTATE_ONHOLD:
+        return LINECALLSTATE_CONNECTED | LINECALLSTATE_DISCONNECTED;
+    case LINECALLSTATE_DISCONNECTED:
+        return 0;
+    case LINECALLSTATE_IDLE:
+        return 0;
     }
     return 0;
 }
@@ -44,10 +50,14 @@ bool Ended(DWORD state) {
 // dwParam2; 1.3 knew no connected or offering modes.
 DWORD UsualDetail(DWORD state) {
     switch (state) {
-    case LINECALLSTATE_OFFERING: return LINEOFFERINGMODE_ACTIVE;
-    case LINECALLSTATE_CONNECTED: return LINECONNECTEDMODE_ACTIVE;
-    case LINECALLSTATE_BUSY: return LINEBUSYMODE_UNKNOWN;
-    case LINECALLSTATE_DISCONNECTED: return LINEDISCONNECTMODE_NORMAL;
+    case LINECALLSTATE_OFFERING:
+        return LINEOFFERINGMODE_ACTIVE;
+    case LINECALLSTATE_CONNECTED:
+        return LINECONNECTEDMODE_ACTIVE;
+    case LINECALLSTATE_BUSY:
+        return LINEBUSYMODE_UNKNOWN;
+    case LINECALLSTATE_DISCONNECTED:
+        return LINEDISCONNECTMODE_NORMAL;
     }
     return 0;
 }
@@ -62,22 +72,38 @@ std::string Hex(DWORD v) {
 
 const char* CallStateName(DWORD state) {
     switch (state) {
-    case LINECALLSTATE_IDLE: return "idle";
-    case LINECALLSTATE_OFFERING: return "offering";
-    case LINECALLSTATE_ACCEPTED: return "accepted";
-    case LINECALLSTATE_DIALTONE: return "dialtone";
-    case LINECALLSTATE_DIALING: return "dialing";
-    case LINECALLSTATE_RINGBACK: return "ringback";
-    case LINECALLSTATE_BUSY: return "busy";
-    case LINECALLSTATE_SPECIALINFO: return "specialinfo";
-    case LINECALLSTATE_CONNECTED: return "connected";
-    case LINECALLSTATE_PROCEEDING: return "proceeding";
-    case LINECALLSTATE_ONHOLD: return "onhold";
-    case LINECALLSTATE_CONFERENCED: return "conferenced";
-    case LINECALLSTATE_ONHOLDPENDCONF: return "onholdpendconf";
-    case LINECALLSTATE_ONHOLDPENDTRANSFER: return "onholdpendtransfer";
-    case LINECALLSTATE_DISCONNECTED: return "disconnected";
-    case LINECALLSTATE_UNKNOWN: return "unknown";
+    case LINECALLSTATE_IDLE:
+        return "idle";
+    case LINECALLSTATE_OFFERING:
+        return "offering";
+    case LINECALLSTATE_ACCEPTED:
+        return "accepted";
+    case LINECALLSTATE_DIALTONE:
+        return "dialtone";
+    case LINECALLSTATE_DIALING:
+        return "dialing";
+    case LINECALLSTATE_RINGBACK:
+        return "ringback";
+    case LINECALLSTATE_BUSY:
+        return "busy";
+    case LINECALLSTATE_SPECIALINFO:
+        return "specialinfo";
+    case LINECALLSTATE_CONNECTED:
+        return "connected";
+    case LINECALLSTATE_PROCEEDING:
+        return "proceeding";
+    case LINECALLSTATE_ONHOLD:
+        return "onhold";
+    case LINECALLSTATE_CONFERENCED:
+        return "conferenced";
+    case LINECALLSTATE_ONHOLDPENDCONF:
+        return "onholdpendconf";
+    case LINECALLSTATE_ONHOLDPENDTRANSFER:
+        return "onholdpendtransfer";
+    case LINECALLSTATE_DISCONNECTED:
+        return "disconnected";
+    case LINECALLSTATE_UNKNOWN:
+        return "unknown";
     }
     return "?";
 }
@@ -88,7 +114,9 @@ CellularNetwork::CellularNetwork(Device& device) : device_(device) {
 
 CellularNetwork::~CellularNetwork() = default;
 
-CellularNetwork& Network() { return Device::Current().network(); }
+CellularNetwork& Network() {
+    return Device::Current().network();
+}
 
 // ---- Lines ---------------------------------------------------------------------
 
@@ -157,7 +185,8 @@ CallId CellularNetwork::NewCall(DWORD line, Direction direction, std::u16string 
     const char* step = direction == Direction::Incoming ? "Incoming" : "Outgoing";
     if (!FindLineDevice(line))
         Device::Fatal(std::string(step) + ": no line device " + std::to_string(line));
-    if (calls_.count(id)) Device::Fatal(std::string(step) + ": call " + std::to_string(id) + " exists");
+    if (calls_.count(id))
+        Device::Fatal(std::string(step) + ": call " + std::to_string(id) + " exists");
     if (options.mediaMode == 0 || (options.mediaMode & (options.mediaMode - 1)) != 0)
         Device::Fatal(std::string(step) + ": a call has exactly one media mode, not " +
                       Hex(options.mediaMode));
@@ -199,7 +228,8 @@ void CellularNetwork::Ringback(CallId call) {
 void CellularNetwork::Connect(CallId call) {
     NetworkCall& c = Get(call, "Connect");
     if (c.state == LINECALLSTATE_ONHOLD)
-        Device::Fatal("Connect: call " + std::to_string(call) + " is on hold; Resume takes it back");
+        Device::Fatal("Connect: call " + std::to_string(call) +
+                      " is on hold; Resume takes it back");
     Change(c, LINECALLSTATE_CONNECTED, std::nullopt, "Connect");
 }
 
@@ -254,20 +284,21 @@ void CellularNetwork::Change(NetworkCall& call, DWORD state, std::optional<DWORD
         bool allowed = state == LINECALLSTATE_IDLE ? call.state != LINECALLSTATE_IDLE
                                                    : (AllowedFrom(call.state) & state) != 0;
         if (!allowed)
-            Device::Fatal(std::string(step) + ": call " + std::to_string(call.id) + " cannot go from " +
-                          CallStateName(call.state) + " to " + CallStateName(state));
+            Device::Fatal(std::string(step) + ": call " + std::to_string(call.id) +
+                          " cannot go from " + CallStateName(call.state) + " to " +
+                          CallStateName(state));
     }
     call.state = state;
     call.stateDetail = detail ? *detail : UsualDetail(state);
     if (state == LINECALLSTATE_CONNECTED) call.everConnected = true;
-    device_.timeline().Record("call.state", {{"call", call.id},
-                                             {"line", call.line},
-                                             {"state", CallStateName(state)},
-                                             {"detail", call.stateDetail},
-                                             {"number", call.number},
-                                             {"direction", call.direction == Direction::Incoming
-                                                               ? "incoming"
-                                                               : "outgoing"}});
+    device_.timeline().Record(
+        "call.state",
+        {{"call", call.id},
+         {"line", call.line},
+         {"state", CallStateName(state)},
+         {"detail", call.stateDetail},
+         {"number", call.number},
+         {"direction", call.direction == Direction::Incoming ? "incoming" : "outgoing"}});
     Notify(call);
 }
 
@@ -341,7 +372,8 @@ void CellularNetwork::Notify(NetworkCall& call) {
         DWORD newPrivilege = 0;
         if (!handle) {
             DWORD privilege = 0;
-            if ((line.privileges & LINECALLPRIVILEGE_OWNER) && (line.mediaModes & call.options.mediaMode))
+            if ((line.privileges & LINECALLPRIVILEGE_OWNER) &&
+                (line.mediaModes & call.options.mediaMode))
                 privilege = LINECALLPRIVILEGE_OWNER;
             else if (line.privileges & LINECALLPRIVILEGE_MONITOR)
                 privilege = LINECALLPRIVILEGE_MONITOR;
@@ -358,7 +390,8 @@ void CellularNetwork::Notify(NetworkCall& call) {
         if (line.version < 0x00010004 &&
             (call.state == LINECALLSTATE_CONNECTED || call.state == LINECALLSTATE_OFFERING))
             detail = 0;
-        Post(app, {handle->handle, LINE_CALLSTATE, line.instance, call.state, detail, newPrivilege});
+        Post(app,
+             {handle->handle, LINE_CALLSTATE, line.instance, call.state, detail, newPrivilege});
     }
     device_.WakeWaiters();
 }
@@ -395,10 +428,9 @@ CellularNetwork::App& CellularNetwork::Initialize(DWORD pid, std::u16string name
     device_.Account(pid, Resource::KernelHandle, -1);
     device_.Account(pid, Resource::LineApp, +1);
     apps_[app->handle] = app;
-    device_.timeline().Record("line.initialize", {{"app", app->handle},
-                                                  {"process", pid},
-                                                  {"version", app->version},
-                                                  {"name", app->name}});
+    device_.timeline().Record(
+        "line.initialize",
+        {{"app", app->handle}, {"process", pid}, {"version", app->version}, {"name", app->name}});
     return *app;
 }
 
@@ -414,7 +446,8 @@ void CellularNetwork::ReleaseHandles(HLINE line) {
         it = callHandles_.erase(it);
     }
     // TAPI drops the calls whose sole owner goes away.
-    for (CallId id : dropNow) EndCallNow(*FindCall(id), LINEDISCONNECTMODE_NORMAL);
+    for (CallId id : dropNow)
+        EndCallNow(*FindCall(id), LINEDISCONNECTMODE_NORMAL);
     for (auto it = deallocated_.begin(); it != deallocated_.end();)
         it = it->first == line ? deallocated_.erase(it) : std::next(it);
 }
@@ -426,7 +459,8 @@ void CellularNetwork::Shutdown(HLINEAPP handle) {
     std::vector<HLINE> lines;
     for (const OpenLine& l : open_)
         if (l.app == handle) lines.push_back(l.handle);
-    for (HLINE l : lines) Close(l);
+    for (HLINE l : lines)
+        Close(l);
     apps_.erase(it);
     app->messages.clear();
     app->event->signaled = false;
@@ -453,12 +487,14 @@ HLINE CellularNetwork::Open(App& app, DWORD device, DWORD version, DWORD_PTR ins
 }
 
 void CellularNetwork::Close(HLINE line) {
-    auto it = std::find_if(open_.begin(), open_.end(), [&](const OpenLine& l) { return l.handle == line; });
+    auto it = std::find_if(open_.begin(), open_.end(),
+                           [&](const OpenLine& l) { return l.handle == line; });
     if (it == open_.end()) Device::Fatal("Close: no open line " + Hex(line));
     OpenLine closed = *it;
     open_.erase(it);
     ReleaseHandles(line);
-    device_.timeline().Record("line.close", {{"app", closed.app}, {"line", line}, {"device", closed.device}});
+    device_.timeline().Record("line.close",
+                              {{"app", closed.app}, {"line", line}, {"device", closed.device}});
 }
 
 bool CellularNetwork::TakeMessage(App& app, LINEMESSAGE* out) {
@@ -493,10 +529,9 @@ DWORD CellularNetwork::RequestDrop(const CallHandle& handle) {
     DWORD request = nextRequest_++;
     ++call.dropRequests;
     call.dropPending = true;
-    device_.timeline().Record("call.drop", {{"call", call.id},
-                                            {"line", call.line},
-                                            {"hcall", handle.handle},
-                                            {"request", request}});
+    device_.timeline().Record(
+        "call.drop",
+        {{"call", call.id}, {"line", call.line}, {"hcall", handle.handle}, {"request", request}});
     CallId id = call.id;
     HLINEAPP appHandle = handle.app;
     HLINE lineHandle = handle.line;
@@ -525,27 +560,31 @@ void CellularNetwork::ProcessExited(DWORD pid) {
     std::vector<HLINEAPP> left;
     for (auto& [handle, app] : apps_)
         if (app->pid == pid) left.push_back(handle);
-    for (HLINEAPP app : left) Shutdown(app);
+    for (HLINEAPP app : left)
+        Shutdown(app);
 }
 
 // ---- Reading -------------------------------------------------------------------------
 
 std::vector<NetworkCall> CellularNetwork::Calls() const {
     std::vector<NetworkCall> out;
-    for (auto& [id, c] : calls_) out.push_back(c);
+    for (auto& [id, c] : calls_)
+        out.push_back(c);
     return out;
 }
 
 unsigned CellularNetwork::DropRequests() const {
     unsigned n = 0;
-    for (auto& [id, c] : calls_) n += c.dropRequests;
+    for (auto& [id, c] : calls_)
+        n += c.dropRequests;
     return n;
 }
 
 std::vector<OpenLineInfo> CellularNetwork::OpenLines() const {
     std::vector<OpenLineInfo> out;
     for (const OpenLine& l : open_)
-        out.push_back({apps_.at(l.app)->pid, l.app, l.handle, l.device, l.privileges, l.mediaModes});
+        out.push_back(
+            {apps_.at(l.app)->pid, l.app, l.handle, l.device, l.privileges, l.mediaModes});
     return out;
 }
 

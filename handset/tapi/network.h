@@ -20,6 +20,16 @@
 //   application is never a call's sole owner: closing a line or deallocating
 //   a handle never drops a call, and dwNumOwners counts the phone. Scenarios
 //   whose phone program opens the line itself turn this off.
+// - A TAPI 2.0 line gets LINE_APPNEWCALL before the first LINE_CALLSTATE of a
+//   new handle; that first LINE_CALLSTATE carries the privilege in dwParam3.
+//   Lines opened as 1.3 get no connected or offering modes in dwParam2.
+// - lineDrop is asynchronous: after the drop delay (50 ms unless set) the
+//   dropping application gets LINE_REPLY, then every application hears
+//   DISCONNECTED (NORMAL) and IDLE. A call that is disconnected, idle or
+//   already being dropped cannot be dropped (LINEERR_INVALCALLSTATE).
+// - lineClose and lineShutdown stop new messages for the line; lineShutdown
+//   also discards what waits. The message event is manual-reset, set while
+//   the application's queue holds anything.
 #pragma once
 
 #include <windows.h>
@@ -81,7 +91,7 @@ struct CallPlan {
     // Outgoing: ringback this long, then answered or not by the far end.
     uint64_t ringMs = 5000;
     bool answered = true;
-    uint64_t talkMs = 60000; // connected this long, then the far end hangs up
+    uint64_t talkMs = 60000;                   // connected this long, then the far end hangs up
     DWORD endMode = LINEDISCONNECTMODE_NORMAL; // how the far end's hang-up is reported
 };
 
@@ -113,7 +123,7 @@ struct OpenLineInfo {
 const char* CallStateName(DWORD state);
 
 class CellularNetwork {
-public:
+  public:
     explicit CellularNetwork(Device& device);
     ~CellularNetwork();
     CellularNetwork(const CellularNetwork&) = delete;
@@ -165,12 +175,12 @@ public:
 
     // ---- Reading ------------------------------------------------------------
 
-    std::vector<NetworkCall> Calls() const; // every call so far, in order of id
-    const NetworkCall& Call(CallId call) const; // Fatal when unknown
-    unsigned DropRequests() const;              // over all calls
+    std::vector<NetworkCall> Calls() const;      // every call so far, in order of id
+    const NetworkCall& Call(CallId call) const;  // Fatal when unknown
+    unsigned DropRequests() const;               // over all calls
     std::vector<OpenLineInfo> OpenLines() const; // in order of opening
-    int LineApps(DWORD pid) const;    // TAPI applications the process has initialized
-    int CallHandles(DWORD pid) const; // call handles its applications hold
+    int LineApps(DWORD pid) const;               // TAPI applications the process has initialized
+    int CallHandles(DWORD pid) const;            // call handles its applications hold
     size_t PendingMessages(HLINEAPP app) const;
 
     // ---- For the line functions -------------------------------------------
@@ -185,7 +195,7 @@ public:
     // An application from lineInitializeEx. It is the object lineGetMessage
     // waits on: signalled while messages wait or once it is shut down.
     class App final : public KernelObject {
-    public:
+      public:
         App() : KernelObject(Kind::Other) {}
         bool Signaled(const Thread&) const override { return !messages.empty() || shutDown; }
 
@@ -237,7 +247,7 @@ public:
     DWORD NumOwners(CallId call) const;
     DWORD NumMonitors(CallId call) const;
 
-private:
+  private:
     NetworkCall& Get(CallId call, const char* step);
     CallId NewCall(DWORD line, Direction direction, std::u16string number, CallOptions options,
                    CallId id);

@@ -43,7 +43,9 @@ struct InfoBuffer {
     }
 };
 
-DWORD TextBytes(std::u16string_view s) { return static_cast<DWORD>((s.size() + 1) * 2); }
+DWORD TextBytes(std::u16string_view s) {
+    return static_cast<DWORD>((s.size() + 1) * 2);
+}
 
 } // namespace
 
@@ -130,7 +132,7 @@ TEST(LineGetCallInfo, PartsThatDoNotFitAreLeftOutAndLaterOnesStillTried) {
         bool numberFits, nameFits, displayFits;
     } cases[] = {
         {kFixed, false, false, false},
-        {kFixed + name, false, true, false},       // the number is too long, the name fits
+        {kFixed + name, false, true, false},      // the number is too long, the name fits
         {kFixed + number - 1, false, true, true}, // one byte short of the number
         {kFixed + number, true, false, false},
         {kFixed + number + name, true, true, false},
@@ -182,7 +184,8 @@ TEST(LineGetCallInfo, NumbersOfAnyLength) {
     Network().Incoming(cell, u"");
     InfoBuffer b(1024);
     ASSERT_EQ(0, lineGetCallInfo(w.Take(), b.info()));
-    EXPECT_EQ(DWORD(LINECALLPARTYID_UNKNOWN), b.info()->dwCallerIDFlags) << "no number, not withheld";
+    EXPECT_EQ(DWORD(LINECALLPARTYID_UNKNOWN), b.info()->dwCallerIDFlags)
+        << "no number, not withheld";
     EXPECT_EQ(0u, b.info()->dwCallerIDSize);
 }
 

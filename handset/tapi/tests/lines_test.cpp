@@ -31,7 +31,8 @@ TEST(LineInitializeEx, RefusesWhatTheHandsetCannotNotify) {
         bool nullParams;
         LONG expected;
     } cases[] = {
-        {"no params", 0x00020000, LINEINITIALIZEEXOPTION_USEEVENT, 0, true, LONG(LINEERR_INVALPOINTER)},
+        {"no params", 0x00020000, LINEINITIALIZEEXOPTION_USEEVENT, 0, true,
+         LONG(LINEERR_INVALPOINTER)},
         {"short params", 0x00020000, LINEINITIALIZEEXOPTION_USEEVENT, 16, false,
          LONG(LINEERR_STRUCTURETOOSMALL)},
         {"hidden window", 0x00020000, LINEINITIALIZEEXOPTION_USEHIDDENWINDOW, 0, false,
@@ -129,13 +130,16 @@ TEST(LineNegotiateAPIVersion, PicksTheHighestVersionBothSpeak) {
                                  << c.high << ": got " << r;
         if (r == 0) {
             EXPECT_EQ(c.version, version) << std::hex << "range " << c.low << ".." << c.high;
-            EXPECT_EQ(0u, ext.dwExtensionID0 | ext.dwExtensionID1 | ext.dwExtensionID2 | ext.dwExtensionID3);
+            EXPECT_EQ(0u, ext.dwExtensionID0 | ext.dwExtensionID1 | ext.dwExtensionID2 |
+                              ext.dwExtensionID3);
         }
     }
     DWORD version;
     LINEEXTENSIONID ext;
-    EXPECT_EQ(LONG(LINEERR_INVALPOINTER), lineNegotiateAPIVersion(a.app, 0, 0x10003, 0x20000, nullptr, &ext));
-    EXPECT_EQ(LONG(LINEERR_INVALPOINTER), lineNegotiateAPIVersion(a.app, 0, 0x10003, 0x20000, &version, nullptr));
+    EXPECT_EQ(LONG(LINEERR_INVALPOINTER),
+              lineNegotiateAPIVersion(a.app, 0, 0x10003, 0x20000, nullptr, &ext));
+    EXPECT_EQ(LONG(LINEERR_INVALPOINTER),
+              lineNegotiateAPIVersion(a.app, 0, 0x10003, 0x20000, &version, nullptr));
 }
 
 TEST(LineGetDevCaps, TheProbeGivesTheNeededSizeAndTheSecondCallTheName) {
@@ -152,7 +156,8 @@ TEST(LineGetDevCaps, TheProbeGivesTheNeededSizeAndTheSecondCallTheName) {
     // 40 bytes lie past the 2.0 part: the provider info fits, the name no longer.
     EXPECT_EQ(fixed + provider, probe.dwUsedSize);
     EXPECT_EQ(fixed, probe.dwProviderInfoOffset);
-    EXPECT_EQ(u"Cellular TSP", TextAt(&probe, probe.dwProviderInfoOffset, probe.dwProviderInfoSize));
+    EXPECT_EQ(u"Cellular TSP",
+              TextAt(&probe, probe.dwProviderInfoOffset, probe.dwProviderInfoSize));
     EXPECT_EQ(0u, probe.dwLineNameSize);
     EXPECT_EQ(0u, probe.dwLineNameOffset);
     EXPECT_EQ(DWORD(STRINGFORMAT_UNICODE), probe.dwStringFormat);
@@ -260,7 +265,8 @@ TEST(LineOpen, ChecksDevicePrivilegesAndMediaModes) {
     size_t opened = 0;
     for (const Case& c : cases) {
         HLINE line = 0;
-        LONG r = lineOpen(a.app, c.device, &line, c.version, c.ext, 0, c.privileges, c.media, nullptr);
+        LONG r =
+            lineOpen(a.app, c.device, &line, c.version, c.ext, 0, c.privileges, c.media, nullptr);
         EXPECT_EQ(c.expected, r) << c.what << ": got 0x" << std::hex << r;
         if (r == 0) {
             ++opened;
@@ -269,8 +275,10 @@ TEST(LineOpen, ChecksDevicePrivilegesAndMediaModes) {
     }
     EXPECT_EQ(opened, Network().OpenLines().size());
     HLINE line;
-    EXPECT_EQ(LONG(LINEERR_INVALAPPHANDLE), lineOpen(a.app + 1, 1, &line, 0x20000, 0, 0, kMonitor, 0, nullptr));
-    EXPECT_EQ(LONG(LINEERR_INVALPOINTER), lineOpen(a.app, 1, nullptr, 0x20000, 0, 0, kMonitor, 0, nullptr));
+    EXPECT_EQ(LONG(LINEERR_INVALAPPHANDLE),
+              lineOpen(a.app + 1, 1, &line, 0x20000, 0, 0, kMonitor, 0, nullptr));
+    EXPECT_EQ(LONG(LINEERR_INVALPOINTER),
+              lineOpen(a.app, 1, nullptr, 0x20000, 0, 0, kMonitor, 0, nullptr));
 }
 
 TEST(LineCloseAndShutdown, HandlesGoAwayOnceAndTheDriverSeesIt) {

@@ -54,7 +54,8 @@ inline HLINE Open(const App& a, DWORD device, DWORD privileges = kOwner | kMonit
 inline std::vector<LINEMESSAGE> Drain(HLINEAPP app) {
     std::vector<LINEMESSAGE> out;
     LINEMESSAGE m;
-    while (lineGetMessage(app, &m, 0) == 0) out.push_back(m);
+    while (lineGetMessage(app, &m, 0) == 0)
+        out.push_back(m);
     return out;
 }
 
@@ -65,16 +66,20 @@ inline std::string Describe(const LINEMESSAGE& m) {
     case LINE_CALLSTATE:
         return "CALLSTATE " + std::string(handset::CallStateName(static_cast<DWORD>(m.dwParam1))) +
                " " + n(m.dwParam2) + " " + n(m.dwParam3);
-    case LINE_APPNEWCALL: return "APPNEWCALL " + n(m.dwParam3);
-    case LINE_REPLY: return "REPLY " + n(m.dwParam1) + " " + n(m.dwParam2);
-    case LINE_CREATE: return "CREATE " + n(m.dwParam1);
+    case LINE_APPNEWCALL:
+        return "APPNEWCALL " + n(m.dwParam3);
+    case LINE_REPLY:
+        return "REPLY " + n(m.dwParam1) + " " + n(m.dwParam2);
+    case LINE_CREATE:
+        return "CREATE " + n(m.dwParam1);
     }
     return "message " + n(m.dwMessageID);
 }
 
 inline std::vector<std::string> Describe(const std::vector<LINEMESSAGE>& ms) {
     std::vector<std::string> out;
-    for (auto& m : ms) out.push_back(Describe(m));
+    for (auto& m : ms)
+        out.push_back(Describe(m));
     return out;
 }
 
@@ -88,6 +93,8 @@ inline std::u16string TextAt(const void* base, DWORD offset, DWORD size) {
     return s;
 }
 
-inline std::string Utf8(const std::u16string& s) { return handset::Narrow(s); }
+inline std::string Utf8(const std::u16string& s) {
+    return handset::Narrow(s);
+}
 
 } // namespace tapitest
