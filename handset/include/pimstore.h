@@ -21,9 +21,10 @@
 
 extern const CLSID CLSID_Application; // {05058F23-20BE-11D2-8F18-0000F87A4335}
 extern const IID IID_IPOutlookApp;    // {05058F22-20BE-11D2-8F18-0000F87A4335}
-extern const IID IID_IFolder;
-extern const IID IID_IPOutlookItemCollection;
-extern const IID IID_IContact;
+// The handset's own values, chosen in the application's family.
+extern const IID IID_IFolder;                 // {05058F30-20BE-11D2-8F18-0000F87A4335}
+extern const IID IID_IPOutlookItemCollection; // {05058F31-20BE-11D2-8F18-0000F87A4335}
+extern const IID IID_IContact;                // {05058F32-20BE-11D2-8F18-0000F87A4335}
 
 struct IFolder;
 struct IPOutlookItemCollection;

@@ -31,7 +31,8 @@ class Device;
 
 // One contact's text properties, named after the IContact getters. An
 // aggregate, so that tests can write ContactRecord{.firstName = u"Ann", ...}
-// (designated initialisers in declaration order).
+// (designated initialisers in declaration order). The getters give exactly
+// what is here: nothing is derived (an empty fileAs stays empty).
 struct ContactRecord {
     std::u16string firstName;
     std::u16string middleName;
