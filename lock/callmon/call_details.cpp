@@ -10,11 +10,11 @@ namespace {
 
 const DWORD kCallInfoSize = 5120; // information beyond this is not asked for again
 
-// Copies a text part of the call information into dest (destLen units with
-// the terminator), reading only inside what TAPI filled and cutting a text
-// that does not fit. FALSE when the part does not lie inside the buffer.
-BOOL CopyInfoText(const LINECALLINFO* info, DWORD offset, DWORD size, WCHAR* dest, int destLen) {
-    DWORD used = info->dwUsedSize < kCallInfoSize ? info->dwUsedSize : kCallInfoSize;
+} // namespace
+
+BOOL CopyCallInfoText(const LINECALLINFO* info, DWORD bufferSize, DWORD offset, DWORD size,
+                      WCHAR* dest, int destLen) {
+    DWORD used = info->dwUsedSize < bufferSize ? info->dwUsedSize : bufferSize;
     if (offset > used || size > used - offset) return FALSE;
     const BYTE* text = (const BYTE*)info + offset;
     DWORD units = size / sizeof(WCHAR);
@@ -28,8 +28,6 @@ BOOL CopyInfoText(const LINECALLINFO* info, DWORD offset, DWORD size, WCHAR* des
     dest[length] = 0;
     return TRUE;
 }
-
-} // namespace
 
 BOOL ReadCallDetails(HCALL call) {
     LINECALLINFO* info = (LINECALLINFO*)LocalAlloc(LMEM_FIXED, kCallInfoSize);
@@ -53,11 +51,12 @@ BOOL ReadCallDetails(HCALL call) {
     // counts as absent, like one TAPI could not place.
     BOOL haveNumber = FALSE;
     if (info->dwCallerIDSize != 0)
-        haveNumber = CopyInfoText(info, info->dwCallerIDOffset, info->dwCallerIDSize,
-                                  g_lockState.callNumber, CALL_NUMBER_LEN);
+        haveNumber = CopyCallInfoText(info, kCallInfoSize, info->dwCallerIDOffset,
+                                      info->dwCallerIDSize, g_lockState.callNumber,
+                                      CALL_NUMBER_LEN);
     if (!haveNumber && info->dwCalledIDSize != 0)
-        CopyInfoText(info, info->dwCalledIDOffset, info->dwCalledIDSize, g_lockState.callNumber,
-                     CALL_NUMBER_LEN);
+        CopyCallInfoText(info, kCallInfoSize, info->dwCalledIDOffset, info->dwCalledIDSize,
+                         g_lockState.callNumber, CALL_NUMBER_LEN);
 
     if (g_lockState.callNumber[0] != 0) LookUpCallerName();
     LocalFree(info);

@@ -39,6 +39,11 @@ BOOL WaitLineMessage(CellLine* cell, LINEMESSAGE* message);
 // direction, handle, start tick, number and contact name are now in LockState.
 BOOL ReadCallDetails(HCALL call);
 BOOL IsIncomingCall(void);
+// Copies a text part of call information (bufferSize bytes) into dest,
+// reading only inside what TAPI filled and cutting a text that does not fit
+// destLen units with its terminator. FALSE when the part lies outside.
+BOOL CopyCallInfoText(const LINECALLINFO* info, DWORD bufferSize, DWORD offset, DWORD size,
+                      WCHAR* dest, int destLen);
 // Ends the recorded call, once.
 void DropActiveCall(void);
 

@@ -1,1 +1,217 @@
-#include <gtest/gtest.h>
+// The call monitor on the handset's cellular network: which call states
+// lock and unlock, which line it opens, how it stops, and how it fails.
+#include "harness.h"
+
+using handset::CallId;
+using handset::CallPlan;
+using handset::CellularNetwork;
+using handset::Device;
+using handset::Resource;
+using harness::Describe;
+using harness::MainThread;
+
+namespace {
+
+const UINT kLock = WM_LOCK_SCREEN;
+const UINT kUnlock = WM_UNLOCK_SCREEN;
+
+CellularNetwork& Net(Device& d) { return d.network(); }
+
+void ExpectNothingHeld(Device& d, DWORD pid) {
+    for (Resource r : {Resource::KernelHandle, Resource::HeapBlock, Resource::LineApp,
+                       Resource::ComObject, Resource::ComString, Resource::RegistryKey})
+        EXPECT_EQ(0, d.Held(pid, r)) << handset::ResourceName(r) << ": " << d.DescribeHeld(pid);
+}
+
+} // namespace
+
+TEST(CallMonitor, IncomingCallFromAContactLocksWithItsDetailsAndHangUpUnlocks) {
+    Device d;
+    DWORD line = Net(d).AddStandardLines();
+    std::string error;
+    ASSERT_TRUE(d.contacts().LoadVcfText("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;Anna;;;\r\n"
+                                         "TEL;TYPE=CELL:+44 7700 900123\r\nEND:VCARD\r\n",
+                                         "anna.vcf", &error))
+        << error;
+    MainThread main(d);
+    ASSERT_TRUE(main.started);
+    Net(d).ScheduleIncoming(1000, line, u"07700900123", CallPlan{.ringMs = 2000, .talkMs = 60000});
+    d.RunFor(70000);
+
+    ASSERT_EQ("lock unlock ", Describe(main.Messages()));
+    const harness::Seen& lock = main.seen[0];
+    EXPECT_GE(lock.at, 3000u) << "locks when connected, not while ringing";
+    EXPECT_LE(lock.at, 3001u);
+    EXPECT_EQ(u"07700900123", lock.number);
+    EXPECT_EQ(u"Smith, Anna", lock.name);
+    EXPECT_TRUE(lock.incoming);
+    EXPECT_EQ(d.TickCount() - (d.Now() - lock.at), lock.startTick) << "tick of the connection";
+    EXPECT_NE(0u, lock.call);
+    EXPECT_GE(main.seen[1].at, 63000u);
+    EXPECT_EQ(0u, g_lockState.activeCall) << "a disconnected call is no longer droppable";
+
+    main.Exit();
+    EXPECT_EQ(0u, main.MonitorExitCode());
+    ExpectNothingHeld(d, main.pid);
+    EXPECT_TRUE(Net(d).OpenLines().empty());
+}
+
+TEST(CallMonitor, OutgoingCallLocksOnConnectNotWhileDialling) {
+    Device d;
+    DWORD line = Net(d).AddStandardLines();
+    MainThread main(d);
+    CallId call = Net(d).Outgoing(line, u"5550100");
+    d.RunFor(100);
+    Net(d).Proceeding(call);
+    d.RunFor(100);
+    Net(d).Ringback(call);
+    d.RunFor(2000);
+    EXPECT_EQ("", Describe(main.Messages())) << "dialling, proceeding and ringback never lock";
+    Net(d).Connect(call);
+    d.RunFor(600);
+    ASSERT_EQ("lock ", Describe(main.Messages()));
+    EXPECT_FALSE(main.seen[0].incoming);
+    EXPECT_EQ(u"5550100", main.seen[0].number) << "the dialled number";
+    main.Exit();
+}
+
+TEST(CallMonitor, UnansweredCallOnlyUnlocks) {
+    Device d;
+    DWORD line = Net(d).AddStandardLines();
+    MainThread main(d);
+    Net(d).ScheduleIncoming(500, line, u"5550100", CallPlan{.ringMs = 20000, .answered = false});
+    d.RunFor(30000);
+    EXPECT_EQ("unlock ", Describe(main.Messages()));
+    main.Exit();
+}
+
+TEST(CallMonitor, ResumedAndSecondCallsLockAgainWithTheirOwnDetails) {
+    Device d;
+    DWORD line = Net(d).AddLine(u"Cellular Line", handset::LineConfig{.maxActiveCalls = 2});
+    MainThread main(d);
+    CallId first = Net(d).Incoming(line, u"111111");
+    Net(d).Connect(first);
+    d.RunFor(1000);
+    Net(d).Hold(first);
+    d.RunFor(1000);
+    Net(d).Resume(first);
+    d.RunFor(1000);
+    CallId second = Net(d).Outgoing(line, u"222222");
+    d.RunFor(1000);
+    Net(d).Connect(second);
+    d.RunFor(1000);
+    Net(d).HangUp(first);
+    d.RunFor(1000);
+    Net(d).HangUp(second);
+    d.RunFor(1000);
+    ASSERT_EQ("lock lock lock unlock unlock ", Describe(main.Messages()));
+    EXPECT_GT(main.seen[1].startTick, main.seen[0].startTick) << "a resumed call restarts the time";
+    EXPECT_EQ(u"222222", main.seen[2].number);
+    EXPECT_FALSE(main.seen[2].incoming);
+    EXPECT_NE(main.seen[0].call, main.seen[2].call);
+    main.Exit();
+}
+
+TEST(CallMonitor, DataCallNeverLocks) {
+    Device d;
+    DWORD line = Net(d).AddStandardLines();
+    MainThread main(d);
+    CallId call = Net(d).Incoming(line, u"5550100",
+                                  handset::CallOptions{.mediaMode = LINEMEDIAMODE_DATAMODEM});
+    Net(d).Connect(call);
+    d.RunFor(1000);
+    EXPECT_EQ("", Describe(main.Messages()));
+    EXPECT_EQ(0u, g_lockState.activeCall);
+    main.Exit();
+}
+
+TEST(CallMonitor, OpensTheLastOfSeveralCellularLines) {
+    Device d;
+    Net(d).AddLine(u"Cellular Line");
+    Net(d).AddLine(u"IrDA");
+    Net(d).AddLine(u"Cellular Line");
+    Net(d).AddLine(u"Cellular Line 2"); // not the same name
+    MainThread main(d);
+    auto open = Net(d).OpenLines();
+    ASSERT_EQ(1u, open.size());
+    EXPECT_EQ(2u, open[0].device);
+    EXPECT_EQ(DWORD(LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER), open[0].privileges);
+    EXPECT_EQ(DWORD(LINEMEDIAMODE_INTERACTIVEVOICE), open[0].mediaModes);
+    main.Exit();
+}
+
+TEST(CallMonitor, StopIsSeenWithinHalfASecondAndClosesTheLine) {
+    Device d;
+    Net(d).AddStandardLines();
+    MainThread main(d);
+    d.RunFor(12345); // well into its waits
+    main.Exit();
+    EXPECT_LE(main.stopped - main.exitAsked, 501u);
+    EXPECT_EQ(0u, main.MonitorExitCode());
+    EXPECT_EQ(0u, d.timeline().Count("thread.terminate"));
+    ExpectNothingHeld(d, main.pid);
+}
+
+TEST(CallMonitor, ThreadThatDoesNotStopIsTerminatedAfterASecond) {
+    Device d;
+    DWORD line = Net(d).AddStandardLines();
+    MainThread main(d);
+    d.faults().Slow("lineGetMessage", 60000); // the monitor hangs in TAPI
+    Net(d).Incoming(line, u"5550100");
+    d.RunFor(100);
+    main.Exit();
+    EXPECT_EQ(1000u, main.stopped - main.exitAsked);
+    EXPECT_EQ(1u, d.timeline().Count("thread.terminate"));
+    EXPECT_EQ(0xFFFFFFFFu, main.MonitorExitCode());
+    EXPECT_EQ(1, d.Held(main.pid, Resource::LineApp)) << "a terminated monitor leaves its line open";
+}
+
+TEST(CallMonitor, TapiFailuresEndTheThreadWithMinusOneAndPostNothing) {
+    struct Case {
+        int line;
+        const char* function; // made to fail, or null
+        DWORD error;
+        const char16_t* lineName;
+    } cases[] = {
+        {__LINE__, "lineInitializeEx", LINEERR_NOMEM, u"Cellular Line"},
+        {__LINE__, nullptr, 0, u"Modem"}, // no cellular line
+        {__LINE__, "lineOpen", LINEERR_RESOURCEUNAVAIL, u"Cellular Line"},
+        {__LINE__, "lineGetDevCaps", LINEERR_NOMEM, u"Cellular Line"},
+        {__LINE__, "lineNegotiateAPIVersion", LINEERR_INCOMPATIBLEAPIVERSION, u"Cellular Line"},
+    };
+    for (const Case& c : cases) {
+        Device d;
+        DWORD line = Net(d).AddLine(c.lineName);
+        if (c.function) d.faults().FailAlways(c.function, static_cast<DWORD>(c.error));
+        MainThread main(d);
+        EXPECT_TRUE(main.started) << "line " << c.line;
+        CallId call = Net(d).Incoming(line, u"5550100");
+        Net(d).Connect(call);
+        d.RunFor(2000);
+        Net(d).HangUp(call);
+        d.RunFor(2000);
+        EXPECT_EQ("", Describe(main.Messages())) << "line " << c.line;
+        EXPECT_EQ(0xFFFFFFFFu, main.MonitorExitCode()) << "line " << c.line;
+        EXPECT_EQ(0, d.Held(main.pid, Resource::LineApp)) << "TAPI shut down, line " << c.line;
+        main.Exit();
+        EXPECT_EQ(0, d.Held(main.pid, Resource::KernelHandle)) << "line " << c.line;
+    }
+}
+
+TEST(CallMonitor, StartFailsCleanlyWhenItsEventOrThreadCannotBeMade) {
+    for (const char* function : {"CreateEventW", "CreateThread"}) {
+        Device d;
+        Net(d).AddStandardLines();
+        d.faults().FailAlways(function, ERROR_NOT_ENOUGH_MEMORY);
+        MainThread main(d);
+        d.RunUntilExit(main.pid, 1000);
+        EXPECT_FALSE(main.started) << function;
+        EXPECT_EQ(0, d.Held(main.pid, Resource::KernelHandle)) << function;
+        EXPECT_EQ(1u, d.timeline().Count("thread.start")) << "no monitor thread, " << function;
+    }
+}
+
+TEST(CallMonitor, StopWithoutStartIsHarmless) {
+    Device d;
+    EXPECT_EQ(0u, d.Call([] { return DWORD(StopCallMonitor() && StopCallMonitor() ? 0 : 1); }));
+}
