@@ -38,9 +38,15 @@ struct Screen {
                 // A mix of the three kinds of mask pixel in runs of eight,
                 // as anti-aliased shapes have them.
                 switch (((x >> 3) + y) % 3) {
-                case 0: mask[i] = 0x0000; break;
-                case 1: mask[i] = 0xFFFF; break;
-                default: mask[i] = static_cast<WORD>(((x * 7u + y * 13u) << 5) | 0x0821); break;
+                case 0:
+                    mask[i] = 0x0000;
+                    break;
+                case 1:
+                    mask[i] = 0xFFFF;
+                    break;
+                default:
+                    mask[i] = static_cast<WORD>(((x * 7u + y * 13u) << 5) | 0x0821);
+                    break;
                 }
             }
         }
@@ -87,9 +93,9 @@ void Memcpy(benchmark::State& state) {
 void PixmanOver(benchmark::State& state, int alpha) {
     Screen& s = ScreenOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     s.Refill();
-    pixman_image_t* dst = pixman_image_create_bits(PIXMAN_r5g6b5, s.width, s.height,
-                                                   reinterpret_cast<uint32_t*>(s.pixels.data()),
-                                                   s.width * 2);
+    pixman_image_t* dst =
+        pixman_image_create_bits(PIXMAN_r5g6b5, s.width, s.height,
+                                 reinterpret_cast<uint32_t*>(s.pixels.data()), s.width * 2);
     // Premultiplied: white at alpha a is a in every channel.
     uint16_t a = static_cast<uint16_t>(alpha * 257);
     pixman_color_t colour = {a, a, a, a};
@@ -104,7 +110,9 @@ void PixmanOver(benchmark::State& state, int alpha) {
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(s.Pixels()));
 }
 
-void Sizes(benchmark::internal::Benchmark* b) { b->Args({240, 320})->Args({480, 640}); }
+void Sizes(benchmark::internal::Benchmark* b) {
+    b->Args({240, 320})->Args({480, 640});
+}
 
 BENCHMARK_CAPTURE(FillBlendedCase, veil_a127, 127, 0, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(FillBlendedCase, paint_a200, 200, 0, false)->Apply(Sizes);
@@ -132,8 +140,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             auto it = run.counters.find("items_per_second");
-            if (it == run.counters.end())
-                continue;
+            if (it == run.counters.end()) continue;
             std::string key = Key(run.run_name.str());
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
                 medians[key] = it->second;
@@ -154,8 +161,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
             return name.substr(std::strlen("FillBlendedCase/"));
         if (name.rfind("PixmanOver/", 0) == 0)
             return "pixman_" + name.substr(std::strlen("PixmanOver/"));
-        if (name.rfind("Memcpy/", 0) == 0)
-            return "memcpy" + name.substr(std::strlen("Memcpy"));
+        if (name.rfind("Memcpy/", 0) == 0) return "memcpy" + name.substr(std::strlen("Memcpy"));
         return name;
     }
 };
@@ -165,9 +171,9 @@ void PrintSummary(const std::map<std::string, double>& rates) {
         auto it = rates.find(key);
         return it == rates.end() ? 0.0 : it->second;
     };
-    const char* cases[] = {"veil_a127",         "paint_a200",        "paint_a255",
-                           "overlay_a127",      "overlay_a200",      "masked_paint_a255",
-                           "masked_paint_a127", "masked_paint_a200", "masked_overlay_a255",
+    const char* cases[] = {"veil_a127",          "paint_a200",        "paint_a255",
+                           "overlay_a127",       "overlay_a200",      "masked_paint_a255",
+                           "masked_paint_a127",  "masked_paint_a200", "masked_overlay_a255",
                            "masked_overlay_a200"};
     bool allMet = true, anyChecked = false;
     for (const char* size : {"/240/320", "/480/640"}) {
@@ -177,14 +183,14 @@ void PrintSummary(const std::map<std::string, double>& rates) {
         if (memcpyRate == 0 || pixman127 == 0 || pixman200 == 0)
             continue; // references filtered out
         anyChecked = true;
-        std::printf("\n%s: memcpy %.0f MPix/s, pixman OVER a127 %.0f, a200 %.0f MPix/s\n",
-                    size + 1, memcpyRate / 1e6, pixman127 / 1e6, pixman200 / 1e6);
-        std::printf("  %-22s %10s %9s %9s   (masked cases against unmasked pixman: a reference only)\n",
-                    "case", "MPix/s", "/memcpy", "/pixman");
+        std::printf("\n%s: memcpy %.0f MPix/s, pixman OVER a127 %.0f, a200 %.0f MPix/s\n", size + 1,
+                    memcpyRate / 1e6, pixman127 / 1e6, pixman200 / 1e6);
+        std::printf(
+            "  %-22s %10s %9s %9s   (masked cases against unmasked pixman: a reference only)\n",
+            "case", "MPix/s", "/memcpy", "/pixman");
         for (const char* c : cases) {
             double r = rate(std::string(c) + size);
-            if (r == 0)
-                continue;
+            if (r == 0) continue;
             double pixman = std::strstr(c, "a200") ? pixman200 : pixman127;
             std::printf("  %-22s %10.0f %9.3f %9.2f\n", c, r / 1e6, r / memcpyRate, r / pixman);
         }
@@ -213,8 +219,7 @@ void PrintSummary(const std::map<std::string, double>& rates) {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     // Colour only on a terminal, so that saved output stays plain text.
     SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
                                                    : benchmark::ConsoleReporter::OO_Tabular);

@@ -24,20 +24,29 @@ const LONG kDropDelayMs[] = {NEVER_MS, 25000,  55000,  115000, 175000, 235000,
 // match the tables (a negative array size otherwise).
 #define COUNT_OF(table) (sizeof(table) / sizeof((table)[0]))
 typedef char OnStartDelayCountMatches[COUNT_OF(kOnStartDelayMs) == ON_START_DELAY_COUNT ? 1 : -1];
-typedef char TempUnlockCountMatches[COUNT_OF(kTempUnlockDelayMs) == TEMP_UNLOCK_DELAY_COUNT ? 1 : -1];
-typedef char BeforeCountMatches[COUNT_OF(kRegularSoundBeforeMs) == REGULAR_SOUND_BEFORE_COUNT ? 1 : -1];
-typedef char DelayCountMatches[COUNT_OF(kRegularSoundDelayMs) == REGULAR_SOUND_DELAY_COUNT ? 1 : -1];
+typedef char
+    TempUnlockCountMatches[COUNT_OF(kTempUnlockDelayMs) == TEMP_UNLOCK_DELAY_COUNT ? 1 : -1];
+typedef char
+    BeforeCountMatches[COUNT_OF(kRegularSoundBeforeMs) == REGULAR_SOUND_BEFORE_COUNT ? 1 : -1];
+typedef char
+    DelayCountMatches[COUNT_OF(kRegularSoundDelayMs) == REGULAR_SOUND_DELAY_COUNT ? 1 : -1];
 typedef char TurnOffCountMatches[COUNT_OF(kTurnOffScrMs) == TURN_OFF_SCR_COUNT ? 1 : -1];
 typedef char DropCountMatches[COUNT_OF(kDropDelayMs) == DROP_DELAY_COUNT ? 1 : -1];
 
 // A position indexes the table only when it lies inside it. (Its low 16
 // bits alone do not do: 65536 has them 0 but lies far past any table.)
-BOOL InTable(int index, int count) { return index >= 0 && index < count; }
+BOOL InTable(int index, int count) {
+    return index >= 0 && index < count;
+}
 
 } // namespace
 
-int ReadOnStartDelay(SettingsKey& key) { return ReadSetting(key, SETTING_ON_START_DELAY, 0); }
-int ReadTempUnlockDelay(SettingsKey& key) { return ReadSetting(key, SETTING_TEMP_UNLOCK_DELAY, 3); }
+int ReadOnStartDelay(SettingsKey& key) {
+    return ReadSetting(key, SETTING_ON_START_DELAY, 0);
+}
+int ReadTempUnlockDelay(SettingsKey& key) {
+    return ReadSetting(key, SETTING_TEMP_UNLOCK_DELAY, 3);
+}
 int ReadRegularSoundType(SettingsKey& key) {
     return ReadSetting(key, SETTING_REGULAR_SOUND_TYPE, SOUND_BEEP);
 }
@@ -47,13 +56,21 @@ int ReadRegularSoundDelay(SettingsKey& key) {
 int ReadRegularSoundBefore(SettingsKey& key) {
     return ReadSetting(key, SETTING_REGULAR_SOUND_BEFORE, 5);
 }
-int ReadOnSoundType(SettingsKey& key) { return ReadSetting(key, SETTING_ON_SOUND_TYPE, SOUND_BEEP); }
+int ReadOnSoundType(SettingsKey& key) {
+    return ReadSetting(key, SETTING_ON_SOUND_TYPE, SOUND_BEEP);
+}
 int ReadOffSoundType(SettingsKey& key) {
     return ReadSetting(key, SETTING_OFF_SOUND_TYPE, SOUND_BEEP);
 }
-int ReadTurnOffScr(SettingsKey& key) { return ReadSetting(key, SETTING_TURN_OFF_SCR, 1); }
-int ReadDropIncoming(SettingsKey& key) { return ReadSetting(key, SETTING_DROP_INCOMING, 0); }
-int ReadDropOutgoing(SettingsKey& key) { return ReadSetting(key, SETTING_DROP_OUTGOING, 0); }
+int ReadTurnOffScr(SettingsKey& key) {
+    return ReadSetting(key, SETTING_TURN_OFF_SCR, 1);
+}
+int ReadDropIncoming(SettingsKey& key) {
+    return ReadSetting(key, SETTING_DROP_INCOMING, 0);
+}
+int ReadDropOutgoing(SettingsKey& key) {
+    return ReadSetting(key, SETTING_DROP_OUTGOING, 0);
+}
 
 BOOL ReadStartAfterReset(SettingsKey& key) {
     SHORT value;

@@ -58,6 +58,12 @@ BOOL WriteStartAfterReset(SettingsKey& key, int value) {
     return key.WriteDword(SETTING_START_AFTER_RESET, value);
 }
 
-int OnStartDelayCount() { return ON_START_DELAY_COUNT; }
-int TempUnlockDelayCount() { return TEMP_UNLOCK_DELAY_COUNT; }
-int RegularSoundBeforeCount() { return REGULAR_SOUND_BEFORE_COUNT; }
+int OnStartDelayCount() {
+    return ON_START_DELAY_COUNT;
+}
+int TempUnlockDelayCount() {
+    return TEMP_UNLOCK_DELAY_COUNT;
+}
+int RegularSoundBeforeCount() {
+    return REGULAR_SOUND_BEFORE_COUNT;
+}

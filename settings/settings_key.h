@@ -9,7 +9,7 @@
 #define SETTINGS_KEY_PATH TEXT("Software\\Apps\\Tessaril")
 
 class SettingsKey {
-public:
+  public:
     // Under HKEY_LOCAL_MACHINE at SETTINGS_KEY_PATH.
     SettingsKey();
     // Frees the path, then closes whatever is open.
@@ -38,15 +38,15 @@ public:
     // Frees the buffer and closes the key; safe when neither is held.
     void Close();
 
-private:
+  private:
     SettingsKey(const SettingsKey&);
     SettingsKey& operator=(const SettingsKey&);
 
-    LPWSTR m_path;       // LocalAlloc copy, or NULL
-    const HKEY m_root;   // HKEY_LOCAL_MACHINE
-    HKEY m_key;          // open only during one operation
-    DWORD m_bufferSize;  // bytes in m_buffer, 0 when there is none
-    LPBYTE m_buffer;     // LocalAlloc(LMEM_ZEROINIT) block during one read, or NULL
+    LPWSTR m_path;      // LocalAlloc copy, or NULL
+    const HKEY m_root;  // HKEY_LOCAL_MACHINE
+    HKEY m_key;         // open only during one operation
+    DWORD m_bufferSize; // bytes in m_buffer, 0 when there is none
+    LPBYTE m_buffer;    // LocalAlloc(LMEM_ZEROINIT) block during one read, or NULL
 };
 
 #endif

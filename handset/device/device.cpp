@@ -42,14 +42,22 @@ Thread::~Thread() = default;
 
 const char* ResourceName(Resource r) {
     switch (r) {
-    case Resource::KernelHandle: return "kernel handle";
-    case Resource::RegistryKey: return "registry key";
-    case Resource::HeapBlock: return "heap block";
-    case Resource::ComObject: return "COM object";
-    case Resource::ComString: return "contact string";
-    case Resource::LineApp: return "TAPI line application";
-    case Resource::GdiObject: return "GDI object";
-    case Resource::WaveOut: return "wave output";
+    case Resource::KernelHandle:
+        return "kernel handle";
+    case Resource::RegistryKey:
+        return "registry key";
+    case Resource::HeapBlock:
+        return "heap block";
+    case Resource::ComObject:
+        return "COM object";
+    case Resource::ComString:
+        return "contact string";
+    case Resource::LineApp:
+        return "TAPI line application";
+    case Resource::GdiObject:
+        return "GDI object";
+    case Resource::WaveOut:
+        return "wave output";
     }
     return "?";
 }
@@ -82,7 +90,9 @@ Device& Device::Current() {
     return *g_device;
 }
 
-Device* Device::CurrentOrNull() { return g_device; }
+Device* Device::CurrentOrNull() {
+    return g_device;
+}
 
 void Device::Fatal(const std::string& message) {
     std::fprintf(stderr, "handset: fatal: %s\n", message.c_str());
@@ -90,7 +100,9 @@ void Device::Fatal(const std::string& message) {
     std::abort();
 }
 
-DWORD& Device::LastError() { return current_ ? current_->lastError : driverLastError_; }
+DWORD& Device::LastError() {
+    return current_ ? current_->lastError : driverLastError_;
+}
 
 // ---- Programs and processes ------------------------------------------------
 
@@ -176,7 +188,9 @@ void Device::ProcessEnded(Process* p, DWORD code) {
     p->exitCode = code;
     std::copy(std::begin(p->held), std::end(p->held), std::begin(p->heldAtExit));
     // The kernel takes back what the process still held.
-    for (auto& hook : exitHooks_) hook(p->id);
+    // By index: a hook may make an area that registers a hook of its own.
+    for (size_t i = 0; i < exitHooks_.size(); ++i)
+        exitHooks_[i](p->id);
     for (auto it = heap_.begin(); it != heap_.end();) {
         if (it->second.owner == p->id) {
             Account(p->id, Resource::HeapBlock, -1);
@@ -282,7 +296,9 @@ std::string Device::DescribeHeld(DWORD pid) const {
     return out.empty() ? "nothing" : out;
 }
 
-void Device::OnProcessExit(std::function<void(DWORD)> hook) { exitHooks_.push_back(std::move(hook)); }
+void Device::OnProcessExit(std::function<void(DWORD)> hook) {
+    exitHooks_.push_back(std::move(hook));
+}
 
 // ---- Handles -----------------------------------------------------------------
 
@@ -308,7 +324,9 @@ bool Device::IsPseudoHandle(HANDLE h) {
     return value == kCurrentThreadPseudo || value == kCurrentProcessPseudo;
 }
 
-HANDLE Device::CurrentThreadPseudoHandle() { return reinterpret_cast<HANDLE>(kCurrentThreadPseudo); }
+HANDLE Device::CurrentThreadPseudoHandle() {
+    return reinterpret_cast<HANDLE>(kCurrentThreadPseudo);
+}
 HANDLE Device::CurrentProcessPseudoHandle() {
     return reinterpret_cast<HANDLE>(kCurrentProcessPseudo);
 }
@@ -328,7 +346,9 @@ std::shared_ptr<KernelObject> Device::FindNamed(const std::u16string& name) cons
     return it == named_.end() ? nullptr : it->second.lock();
 }
 
-void Device::AddNamed(const std::shared_ptr<KernelObject>& object) { named_[object->name] = object; }
+void Device::AddNamed(const std::shared_ptr<KernelObject>& object) {
+    named_[object->name] = object;
+}
 
 // ---- Heap ----------------------------------------------------------------------
 
@@ -372,7 +392,8 @@ Thread* Device::CreateThreadIn(Process* p, std::function<DWORD()> routine, bool 
     threads_.push_back(t);
     p->threads.push_back(t.get());
     Thread* raw = t.get();
-    timeline_.Record("thread.start", {{"thread", raw->id}, {"process", p->id}, {"suspended", suspended ? 1 : 0}});
+    timeline_.Record("thread.start",
+                     {{"thread", raw->id}, {"process", p->id}, {"suspended", suspended ? 1 : 0}});
     raw->real = std::thread([this, raw] { ThreadEntry(raw); });
     if (!suspended) MakeReady(raw);
     return raw;
@@ -518,7 +539,8 @@ void Device::Yield() {
 void Device::WakeWaiters() {
     std::vector<Thread*> blocked;
     for (auto& t : threads_)
-        if (t->state == Thread::State::Blocked && !t->waitObjects.empty()) blocked.push_back(t.get());
+        if (t->state == Thread::State::Blocked && !t->waitObjects.empty())
+            blocked.push_back(t.get());
     std::sort(blocked.begin(), blocked.end(),
               [](Thread* a, Thread* b) { return a->waitSeq < b->waitSeq; });
     for (Thread* t : blocked) {
@@ -540,7 +562,8 @@ void Device::At(uint64_t at, std::function<void()> fn) {
 
 uint64_t Device::NextDue() const {
     uint64_t due = kNever;
-    for (auto& e : timed_) due = std::min(due, e.at);
+    for (auto& e : timed_)
+        due = std::min(due, e.at);
     for (auto& t : threads_)
         if (t->state == Thread::State::Blocked) due = std::min(due, t->waitDeadline);
     return due;
@@ -550,9 +573,10 @@ void Device::FireDue() {
     // Scheduled events first: what they signal completes waits that end at
     // the same moment.
     for (;;) {
-        auto it = std::min_element(timed_.begin(), timed_.end(), [](const Timed& a, const Timed& b) {
-            return a.at != b.at ? a.at < b.at : a.seq < b.seq;
-        });
+        auto it =
+            std::min_element(timed_.begin(), timed_.end(), [](const Timed& a, const Timed& b) {
+                return a.at != b.at ? a.at < b.at : a.seq < b.seq;
+            });
         if (it == timed_.end() || it->at > now_) break;
         auto fn = std::move(it->fn);
         timed_.erase(it);
@@ -560,7 +584,8 @@ void Device::FireDue() {
     }
     std::vector<Thread*> expired;
     for (auto& t : threads_)
-        if (t->state == Thread::State::Blocked && t->waitDeadline <= now_) expired.push_back(t.get());
+        if (t->state == Thread::State::Blocked && t->waitDeadline <= now_)
+            expired.push_back(t.get());
     std::sort(expired.begin(), expired.end(), [](Thread* a, Thread* b) {
         return a->waitDeadline != b->waitDeadline ? a->waitDeadline < b->waitDeadline
                                                   : a->waitSeq < b->waitSeq;
@@ -628,9 +653,13 @@ void Device::Drive(uint64_t limit, const std::function<bool()>* done) {
     done_ = nullptr;
 }
 
-void Device::RunUntilIdle() { Drive(now_, nullptr); }
+void Device::RunUntilIdle() {
+    Drive(now_, nullptr);
+}
 
-void Device::RunFor(uint64_t ms) { Drive(now_ + ms, nullptr); }
+void Device::RunFor(uint64_t ms) {
+    Drive(now_ + ms, nullptr);
+}
 
 bool Device::RunUntil(const std::function<bool()>& done, uint64_t maxMs) {
     if (done()) return true;
@@ -654,7 +683,8 @@ std::string Narrow(std::u16string_view s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         }

@@ -54,7 +54,7 @@ using ProgramMain = int (*)(HINSTANCE instance, HINSTANCE previous, LPWSTR comma
 // Anything a thread can wait on. The scheduler asks Signaled() when it looks
 // for waits to complete, and calls Acquire() on the object that completed one.
 class KernelObject : public std::enable_shared_from_this<KernelObject> {
-public:
+  public:
     enum class Kind { Event, Mutex, Thread, Process, Queue, Other };
     explicit KernelObject(Kind k) : kind(k) {}
     virtual ~KernelObject() = default;
@@ -70,7 +70,7 @@ public:
 };
 
 class Thread final : public KernelObject {
-public:
+  public:
     enum class State { Suspended, Ready, Running, Blocked, Exited };
     Thread();
     ~Thread() override;
@@ -99,7 +99,7 @@ public:
     Thread* killer = nullptr;
     bool killerIsDriver = false;
 
-    std::unique_ptr<MessageQueue> queue; // made on first use of a message call
+    std::unique_ptr<MessageQueue> queue;            // made on first use of a message call
     std::vector<std::weak_ptr<KernelObject>> owned; // mutexes it has acquired
 
     std::condition_variable cv;
@@ -107,7 +107,7 @@ public:
 };
 
 class Process final : public KernelObject {
-public:
+  public:
     Process() : KernelObject(Kind::Process) {}
     bool Signaled(const Thread&) const override { return exited; }
 
@@ -126,7 +126,7 @@ public:
 inline constexpr uint64_t kNever = UINT64_MAX;
 
 class Device {
-public:
+  public:
     struct Options {
         // GetTickCount at power-on; set it near 2^32 to cross the wrap.
         DWORD bootTick = 0;
@@ -167,8 +167,8 @@ public:
     DWORD Call(std::function<DWORD()> routine, uint64_t maxMs = 600000);
 
     bool ProcessRunning(DWORD pid) const;
-    DWORD ProcessExitCode(DWORD pid) const; // STILL_ACTIVE while running
-    std::vector<DWORD> ProcessIds() const;  // of running processes, in start order
+    DWORD ProcessExitCode(DWORD pid) const;        // STILL_ACTIVE while running
+    std::vector<DWORD> ProcessIds() const;         // of running processes, in start order
     std::vector<DWORD> ThreadIds(DWORD pid) const; // of its live threads
     DWORD PrimaryThreadId(DWORD pid) const;
     // What a process holds now, or held when it ended.
@@ -245,7 +245,7 @@ public:
 
     [[noreturn]] static void Fatal(const std::string& message);
 
-private:
+  private:
     struct Timed {
         uint64_t at;
         uint64_t seq;

@@ -22,7 +22,7 @@ struct Fault {
 };
 
 class FaultPlan {
-public:
+  public:
     void Add(Fault fault);
     void FailAlways(std::string function, DWORD error) { Add({std::move(function), error}); }
     void FailNth(std::string function, unsigned nth, DWORD error, unsigned times = 1) {
@@ -44,7 +44,7 @@ public:
     };
     Verdict Check(const char* function, DWORD pid);
 
-private:
+  private:
     struct Rule {
         Fault fault;
         unsigned callsBefore;

@@ -11,11 +11,21 @@ std::string JsonQuote(std::string_view text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -44,13 +54,14 @@ std::string TimelineEntry::Get(std::string_view key) const {
 std::string TimelineEntry::ToJson() const {
     std::string out = "{\"t\": " + std::to_string(t) + ", \"pid\": " + std::to_string(pid) +
                       ", \"tid\": " + std::to_string(tid) + ", \"what\": " + JsonQuote(what);
-    for (const Field& f : fields) out += ", " + JsonQuote(f.key) + ": " + f.json;
+    for (const Field& f : fields)
+        out += ", " + JsonQuote(f.key) + ": " + f.json;
     return out + "}";
 }
 
 void Timeline::Record(std::string what, std::vector<Field> fields) {
-    entries_.push_back(
-        {device_.Now(), device_.CurrentPid(), device_.CurrentTid(), std::move(what), std::move(fields)});
+    entries_.push_back({device_.Now(), device_.CurrentPid(), device_.CurrentTid(), std::move(what),
+                        std::move(fields)});
 }
 
 std::vector<const TimelineEntry*> Timeline::Find(std::string_view what) const {
@@ -62,7 +73,8 @@ std::vector<const TimelineEntry*> Timeline::Find(std::string_view what) const {
 
 std::string Timeline::ToJsonLines() const {
     std::string out;
-    for (const auto& e : entries_) out += e.ToJson() + "\n";
+    for (const auto& e : entries_)
+        out += e.ToJson() + "\n";
     return out;
 }
 

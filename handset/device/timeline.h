@@ -40,7 +40,7 @@ struct TimelineEntry {
 };
 
 class Timeline {
-public:
+  public:
     explicit Timeline(const Device& device) : device_(device) {}
     void Record(std::string what, std::vector<Field> fields = {});
 
@@ -50,7 +50,7 @@ public:
     std::string ToJsonLines() const;
     void Clear() { entries_.clear(); }
 
-private:
+  private:
     const Device& device_;
     std::vector<TimelineEntry> entries_;
 };

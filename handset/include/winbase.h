@@ -53,9 +53,15 @@ BOOL WINAPI CloseHandle(HANDLE hObject);
 HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
                            BOOL bInitialState, LPCWSTR lpName);
 BOOL WINAPI EventModify(HANDLE hEvent, DWORD func);
-inline BOOL SetEvent(HANDLE h) { return EventModify(h, EVENT_SET); }
-inline BOOL ResetEvent(HANDLE h) { return EventModify(h, EVENT_RESET); }
-inline BOOL PulseEvent(HANDLE h) { return EventModify(h, EVENT_PULSE); }
+inline BOOL SetEvent(HANDLE h) {
+    return EventModify(h, EVENT_SET);
+}
+inline BOOL ResetEvent(HANDLE h) {
+    return EventModify(h, EVENT_RESET);
+}
+inline BOOL PulseEvent(HANDLE h) {
+    return EventModify(h, EVENT_PULSE);
+}
 
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
                            LPCWSTR lpName);

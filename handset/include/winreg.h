@@ -50,10 +50,10 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR 
                             LPDWORD lpdwDisposition);
 LONG WINAPI RegCloseKey(HKEY hKey);
 LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcbClass, LPDWORD lpReserved,
-                             LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
-                             LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
-                             LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
-                             LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
+                             LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                             LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                             LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                             PFILETIME lpftLastWriteTime);
 LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData);
 LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,

@@ -32,7 +32,9 @@ bool IsSpace(WCHAR c) {
            (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029;
 }
 
-bool IsControl(WCHAR c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+bool IsControl(WCHAR c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
 
 bool IsPunct(WCHAR c) {
     if (c < 0x80) return c > 0x20 && c < 0x7F && !IsDigit(c) && !IsUpper(c) && !IsLower(c);
@@ -65,21 +67,23 @@ int DigitValue(WCHAR c) {
 
 size_t wcslen(const WCHAR* s) {
     size_t n = 0;
-    while (s[n]) ++n;
+    while (s[n])
+        ++n;
     return n;
 }
 
 WCHAR* wcscpy(WCHAR* dst, const WCHAR* src) {
     WCHAR* d = dst;
-    while ((*d++ = *src++)) {
-    }
+    while ((*d++ = *src++)) {}
     return dst;
 }
 
 WCHAR* wcsncpy(WCHAR* dst, const WCHAR* src, size_t count) {
     size_t i = 0;
-    for (; i < count && src[i]; ++i) dst[i] = src[i];
-    for (; i < count; ++i) dst[i] = 0; // pads, and leaves a full copy unterminated
+    for (; i < count && src[i]; ++i)
+        dst[i] = src[i];
+    for (; i < count; ++i)
+        dst[i] = 0; // pads, and leaves a full copy unterminated
     return dst;
 }
 
@@ -91,13 +95,15 @@ WCHAR* wcscat(WCHAR* dst, const WCHAR* src) {
 WCHAR* wcsncat(WCHAR* dst, const WCHAR* src, size_t count) {
     WCHAR* d = dst + wcslen(dst);
     size_t i = 0;
-    for (; i < count && src[i]; ++i) d[i] = src[i];
+    for (; i < count && src[i]; ++i)
+        d[i] = src[i];
     d[i] = 0;
     return dst;
 }
 
 int wcscmp(const WCHAR* a, const WCHAR* b) {
-    while (*a && *a == *b) ++a, ++b;
+    while (*a && *a == *b)
+        ++a, ++b;
     return *a == *b ? 0 : (*a < *b ? -1 : 1);
 }
 
@@ -118,7 +124,9 @@ int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t count) {
     return 0;
 }
 
-int _wcsicmp(const WCHAR* a, const WCHAR* b) { return _wcsnicmp(a, b, SIZE_MAX); }
+int _wcsicmp(const WCHAR* a, const WCHAR* b) {
+    return _wcsnicmp(a, b, SIZE_MAX);
+}
 
 WCHAR* wcschr(const WCHAR* s, WCHAR c) {
     for (;; ++s) {
@@ -157,17 +165,32 @@ int iswctype(WCHAR c, int type) {
     return classes & type;
 }
 
-int iswdigit(WCHAR c) { return iswctype(c, _DIGIT); }
-int iswalpha(WCHAR c) { return iswctype(c, _ALPHA); }
-int iswspace(WCHAR c) { return iswctype(c, _SPACE); }
-int iswupper(WCHAR c) { return iswctype(c, _UPPER); }
-int iswlower(WCHAR c) { return iswctype(c, _LOWER); }
-WCHAR towlower(WCHAR c) { return Lower(c); }
-WCHAR towupper(WCHAR c) { return Upper(c); }
+int iswdigit(WCHAR c) {
+    return iswctype(c, _DIGIT);
+}
+int iswalpha(WCHAR c) {
+    return iswctype(c, _ALPHA);
+}
+int iswspace(WCHAR c) {
+    return iswctype(c, _SPACE);
+}
+int iswupper(WCHAR c) {
+    return iswctype(c, _UPPER);
+}
+int iswlower(WCHAR c) {
+    return iswctype(c, _LOWER);
+}
+WCHAR towlower(WCHAR c) {
+    return Lower(c);
+}
+WCHAR towupper(WCHAR c) {
+    return Upper(c);
+}
 
 unsigned long wcstoul(const WCHAR* s, WCHAR** end, int base) {
     const WCHAR* p = s;
-    while (IsSpace(*p)) ++p;
+    while (IsSpace(*p))
+        ++p;
     bool negative = false;
     if (*p == u'+' || *p == u'-') negative = *p++ == u'-';
     if ((base == 0 || base == 16) && p[0] == u'0' && (p[1] == u'x' || p[1] == u'X') &&
@@ -179,7 +202,8 @@ unsigned long wcstoul(const WCHAR* s, WCHAR** end, int base) {
     }
     unsigned long value = 0;
     const WCHAR* first = p;
-    for (; DigitValue(*p) < base; ++p) value = value * base + DigitValue(*p);
+    for (; DigitValue(*p) < base; ++p)
+        value = value * base + DigitValue(*p);
     if (end) *end = const_cast<WCHAR*>(p == first ? s : p);
     return negative ? 0UL - value : value;
 }
@@ -188,7 +212,9 @@ long wcstol(const WCHAR* s, WCHAR** end, int base) {
     return static_cast<long>(wcstoul(s, end, base));
 }
 
-int _wtoi(const WCHAR* s) { return static_cast<int>(wcstol(s, nullptr, 10)); }
+int _wtoi(const WCHAR* s) {
+    return static_cast<int>(wcstol(s, nullptr, 10));
+}
 
 // ---- Formatting ----------------------------------------------------------------
 
@@ -210,10 +236,13 @@ struct Out {
 void PutPadded(Out& out, const WCHAR* text, size_t n, int width, bool left, WCHAR pad) {
     int fill = width > static_cast<int>(n) ? width - static_cast<int>(n) : 0;
     if (!left)
-        for (int i = 0; i < fill; ++i) out.Put(pad);
-    for (size_t i = 0; i < n; ++i) out.Put(text[i]);
+        for (int i = 0; i < fill; ++i)
+            out.Put(pad);
+    for (size_t i = 0; i < n; ++i)
+        out.Put(text[i]);
     if (left)
-        for (int i = 0; i < fill; ++i) out.Put(u' ');
+        for (int i = 0; i < fill; ++i)
+            out.Put(u' ');
 }
 
 // The printf subset that wsprintfW knows: flags - 0 + space #, width,
@@ -227,19 +256,26 @@ size_t Format(Out& out, const WCHAR* f, va_list args) {
         ++f;
         bool left = false, zero = false, plus = false, space = false, alt = false;
         for (;; ++f) {
-            if (*f == u'-') left = true;
-            else if (*f == u'0') zero = true;
-            else if (*f == u'+') plus = true;
-            else if (*f == u' ') space = true;
-            else if (*f == u'#') alt = true;
-            else break;
+            if (*f == u'-')
+                left = true;
+            else if (*f == u'0')
+                zero = true;
+            else if (*f == u'+')
+                plus = true;
+            else if (*f == u' ')
+                space = true;
+            else if (*f == u'#')
+                alt = true;
+            else
+                break;
         }
         int width = 0;
         if (*f == u'*') {
             width = va_arg(args, int);
             ++f;
         } else {
-            while (*f >= u'0' && *f <= u'9') width = width * 10 + (*f++ - u'0');
+            while (*f >= u'0' && *f <= u'9')
+                width = width * 10 + (*f++ - u'0');
         }
         int precision = -1;
         if (*f == u'.') {
@@ -249,16 +285,21 @@ size_t Format(Out& out, const WCHAR* f, va_list args) {
                 precision = va_arg(args, int);
                 ++f;
             } else {
-                while (*f >= u'0' && *f <= u'9') precision = precision * 10 + (*f++ - u'0');
+                while (*f >= u'0' && *f <= u'9')
+                    precision = precision * 10 + (*f++ - u'0');
             }
         }
         bool narrow = false, wide = false;
-        if (*f == u'h') narrow = true, ++f;
-        else if (*f == u'l') wide = true, ++f;
+        if (*f == u'h')
+            narrow = true, ++f;
+        else if (*f == u'l')
+            wide = true, ++f;
         WCHAR conv = *f ? *f++ : 0;
         WCHAR tmp[40];
         switch (conv) {
-        case u'%': out.Put(u'%'); break;
+        case u'%':
+            out.Put(u'%');
+            break;
         case u'c':
         case u'C': {
             WCHAR c = static_cast<WCHAR>(va_arg(args, int));
@@ -293,18 +334,24 @@ size_t Format(Out& out, const WCHAR* f, va_list args) {
                 v /= base;
             } while (v);
             if (conv == u'p')
-                while (n < 8) rev[n++] = u'0';
-            while (n < precision) rev[n++] = u'0';
+                while (n < 8)
+                    rev[n++] = u'0';
+            while (n < precision)
+                rev[n++] = u'0';
             int k = 0;
-            if (negative) tmp[k++] = u'-';
-            else if (plus && base == 10 && conv != u'u') tmp[k++] = u'+';
-            else if (space && base == 10 && conv != u'u') tmp[k++] = u' ';
+            if (negative)
+                tmp[k++] = u'-';
+            else if (plus && base == 10 && conv != u'u')
+                tmp[k++] = u'+';
+            else if (space && base == 10 && conv != u'u')
+                tmp[k++] = u' ';
             if (alt && base == 16) {
                 tmp[k++] = u'0';
                 tmp[k++] = conv == u'X' ? u'X' : u'x';
             }
             int signLen = k;
-            while (n) tmp[k++] = rev[--n];
+            while (n)
+                tmp[k++] = rev[--n];
             if (zero && !left && precision < 0 && width > k) {
                 // Zero padding goes between the sign and the digits.
                 PutPadded(out, tmp, signLen, 0, false, u' ');
@@ -325,15 +372,19 @@ size_t Format(Out& out, const WCHAR* f, va_list args) {
                 if (precision >= 0 && n > static_cast<size_t>(precision)) n = precision;
                 int fill = width > static_cast<int>(n) ? width - static_cast<int>(n) : 0;
                 if (!left)
-                    for (int i = 0; i < fill; ++i) out.Put(u' ');
-                for (size_t i = 0; i < n; ++i) out.Put(static_cast<unsigned char>(s[i]));
+                    for (int i = 0; i < fill; ++i)
+                        out.Put(u' ');
+                for (size_t i = 0; i < n; ++i)
+                    out.Put(static_cast<unsigned char>(s[i]));
                 if (left)
-                    for (int i = 0; i < fill; ++i) out.Put(u' ');
+                    for (int i = 0; i < fill; ++i)
+                        out.Put(u' ');
             } else {
                 const WCHAR* s = va_arg(args, const WCHAR*);
                 if (!s) s = u"(null)";
                 size_t n = 0;
-                while (s[n] && (precision < 0 || n < static_cast<size_t>(precision))) ++n;
+                while (s[n] && (precision < 0 || n < static_cast<size_t>(precision)))
+                    ++n;
                 PutPadded(out, s, n, width, left, u' ');
             }
             break;

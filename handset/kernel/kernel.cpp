@@ -16,7 +16,9 @@ using handset::Thread;
 
 namespace {
 
-Device& Dev() { return Device::Current(); }
+Device& Dev() {
+    return Device::Current();
+}
 
 template <class T> std::shared_ptr<T> As(HANDLE h, KernelObject::Kind kind) {
     auto object = Dev().Resolve(h);
@@ -56,9 +58,15 @@ template <class R> R Fail(DWORD error, R result) {
 
 } // namespace
 
-DWORD WINAPI GetLastError(void) { return Dev().LastError(); }
-void WINAPI SetLastError(DWORD dwErrCode) { Dev().LastError() = dwErrCode; }
-DWORD WINAPI GetTickCount(void) { return Dev().TickCount(); }
+DWORD WINAPI GetLastError(void) {
+    return Dev().LastError();
+}
+void WINAPI SetLastError(DWORD dwErrCode) {
+    Dev().LastError() = dwErrCode;
+}
+DWORD WINAPI GetTickCount(void) {
+    return Dev().TickCount();
+}
 
 void WINAPI Sleep(DWORD dwMilliseconds) {
     if (dwMilliseconds == 0)
@@ -93,7 +101,9 @@ BOOL WINAPI EventModify(HANDLE hEvent, DWORD func) {
         event->signaled = true;
         Dev().WakeWaiters();
         return TRUE;
-    case EVENT_RESET: event->signaled = false; return TRUE;
+    case EVENT_RESET:
+        event->signaled = false;
+        return TRUE;
     case EVENT_PULSE:
         // Releases whoever waits now, then the event is reset.
         event->signaled = true;
@@ -180,7 +190,8 @@ DWORD WINAPI ResumeThread(HANDLE hThread) {
 DWORD WINAPI SuspendThread(HANDLE hThread) {
     if (auto e = Enter("SuspendThread")) return Fail(*e, DWORD(0xFFFFFFFF));
     auto t = As<Thread>(hThread, KernelObject::Kind::Thread);
-    if (!t || t->state == Thread::State::Exited) return Fail(ERROR_INVALID_HANDLE, DWORD(0xFFFFFFFF));
+    if (!t || t->state == Thread::State::Exited)
+        return Fail(ERROR_INVALID_HANDLE, DWORD(0xFFFFFFFF));
     DWORD previous = static_cast<DWORD>(t->suspendCount);
     Dev().Suspend(t.get());
     return previous;
@@ -196,7 +207,9 @@ BOOL WINAPI TerminateThread(HANDLE hThread, DWORD dwExitCode) {
     return TRUE;
 }
 
-void WINAPI ExitThread(DWORD dwExitCode) { Dev().ExitCurrentThread(dwExitCode); }
+void WINAPI ExitThread(DWORD dwExitCode) {
+    Dev().ExitCurrentThread(dwExitCode);
+}
 
 BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     if (auto e = Enter("GetExitCodeThread")) return Fail(*e, FALSE);
@@ -206,10 +219,18 @@ BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     return TRUE;
 }
 
-DWORD WINAPI GetCurrentThreadId(void) { return Dev().CurrentTid(); }
-DWORD WINAPI GetCurrentProcessId(void) { return Dev().CurrentPid(); }
-HANDLE WINAPI GetCurrentThread(void) { return Device::CurrentThreadPseudoHandle(); }
-HANDLE WINAPI GetCurrentProcess(void) { return Device::CurrentProcessPseudoHandle(); }
+DWORD WINAPI GetCurrentThreadId(void) {
+    return Dev().CurrentTid();
+}
+DWORD WINAPI GetCurrentProcessId(void) {
+    return Dev().CurrentPid();
+}
+HANDLE WINAPI GetCurrentThread(void) {
+    return Device::CurrentThreadPseudoHandle();
+}
+HANDLE WINAPI GetCurrentProcess(void) {
+    return Device::CurrentProcessPseudoHandle();
+}
 
 // ---- Processes and modules -----------------------------------------------------
 

@@ -6,7 +6,7 @@
 namespace handset {
 
 class Event final : public KernelObject {
-public:
+  public:
     Event(bool manualReset, bool signaled)
         : KernelObject(Kind::Event), manualReset(manualReset), signaled(signaled) {}
     bool Signaled(const Thread&) const override { return signaled; }
@@ -21,7 +21,7 @@ public:
 // A mutex is owned by a thread, recursively; a thread that ends while owning
 // it abandons it, and the next wait on it reports WAIT_ABANDONED.
 class Mutex final : public KernelObject {
-public:
+  public:
     Mutex() : KernelObject(Kind::Mutex) {}
     bool Signaled(const Thread& waiter) const override { return !owner || owner == &waiter; }
     void Acquire(Thread& waiter) override {

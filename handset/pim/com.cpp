@@ -17,20 +17,26 @@ using handset::Device;
 using handset::Enter;
 using handset::PimStore;
 
-const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IDispatch = {
+    0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const CLSID CLSID_Application = {
     0x05058F23, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
 const IID IID_IPOutlookApp = {
     0x05058F22, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
-const IID IID_IFolder = {0x05058F30, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
+const IID IID_IFolder = {
+    0x05058F30, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
 const IID IID_IPOutlookItemCollection = {
     0x05058F31, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
-const IID IID_IContact = {0x05058F32, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
+const IID IID_IContact = {
+    0x05058F32, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
 
 namespace {
 
-PimStore& Store() { return Device::Current().contacts(); }
+PimStore& Store() {
+    return Device::Current().contacts();
+}
 
 } // namespace
 
@@ -38,7 +44,8 @@ PimStore& Store() { return Device::Current().contacts(); }
 HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
     if (auto e = Enter("CoInitializeEx")) return static_cast<HRESULT>(*e);
     if (pvReserved) return E_INVALIDARG;
-    if (dwCoInit != COINIT_MULTITHREADED && dwCoInit != COINIT_APARTMENTTHREADED) return E_INVALIDARG;
+    if (dwCoInit != COINIT_MULTITHREADED && dwCoInit != COINIT_APARTMENTTHREADED)
+        return E_INVALIDARG;
     Device& d = Device::Current();
     PimStore& store = d.contacts();
     if (PimStore::Apartment* a = store.FindApartment(d.CurrentTid())) {
@@ -92,10 +99,13 @@ void WINAPI SysFreeString(BSTR bstr) {
     Device& d = Device::Current();
     // On the phone a foreign pointer would corrupt the heap; here it is
     // refused and left on the timeline for the test to see.
-    if (!d.contacts().FreeString(bstr)) d.timeline().Record("pim.bad-free", {{"call", "SysFreeString"}});
+    if (!d.contacts().FreeString(bstr))
+        d.timeline().Record("pim.bad-free", {{"call", "SysFreeString"}});
 }
 
-UINT WINAPI SysStringLen(BSTR bstr) { return bstr ? Store().StringLength(bstr) : 0; }
+UINT WINAPI SysStringLen(BSTR bstr) {
+    return bstr ? Store().StringLength(bstr) : 0;
+}
 
 ULONG WINAPI MAPIFreeBuffer(LPVOID lpBuffer) {
     if (auto e = Enter("MAPIFreeBuffer")) return *e;

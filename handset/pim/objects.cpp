@@ -32,7 +32,7 @@ namespace {
 
 template <class Interface, const IID& kIid>
 class ComObject : public Interface, public ComObjectBase {
-public:
+  public:
     ComObject(PimStore& store, DWORD apartmentTid) : store_(store) {
         owner = store.device().CurrentPid();
         apartment = apartmentTid;
@@ -71,7 +71,7 @@ public:
         return E_NOTIMPL;
     }
 
-protected:
+  protected:
     // The start of every method: the fault plan, then whether the object is
     // still connected. A value is the HRESULT to return at once.
     std::optional<HRESULT> Begin(const char* method) {
@@ -82,14 +82,13 @@ protected:
 
     PimStore& store_;
 
-private:
+  private:
     ULONG refs_ = 1;
 };
 
 // Holds a reference to the application that made it, for get_Application.
-template <class Interface, const IID& kIid>
-class AppChild : public ComObject<Interface, kIid> {
-public:
+template <class Interface, const IID& kIid> class AppChild : public ComObject<Interface, kIid> {
+  public:
     AppChild(PimStore& store, IPOutlookApp* app, DWORD apartmentTid)
         : ComObject<Interface, kIid>(store, apartmentTid), app_(app) {
         app_->AddRef();
@@ -99,7 +98,7 @@ public:
         if (!this->store_.TearingDown()) app_->Release();
     }
 
-protected:
+  protected:
     HRESULT GiveApplication(const char* method, IPOutlookApp** polApp) {
         if (auto hr = this->Begin(method)) return *hr;
         if (!polApp) return E_POINTER;
@@ -119,7 +118,7 @@ template <class T> HRESULT NotBuilt(T** out) {
 // ---- Contact item ----------------------------------------------------------------
 
 class Contact final : public AppChild<IContact, IID_IContact> {
-public:
+  public:
     Contact(PimStore& store, IPOutlookApp* app, DWORD apartmentTid, long oid)
         : AppChild(store, app, apartmentTid), oid_(oid) {}
 
@@ -162,7 +161,7 @@ public:
         return GiveApplication("IContact::get_Application", polApp);
     }
 
-private:
+  private:
     HRESULT Text(const char* method, std::u16string ContactRecord::*field, BSTR* pst) {
         if (auto hr = Begin(method)) return *hr;
         if (!pst) return E_POINTER;
@@ -180,7 +179,7 @@ private:
 // ---- Item collection --------------------------------------------------------------
 
 class Items final : public AppChild<IPOutlookItemCollection, IID_IPOutlookItemCollection> {
-public:
+  public:
     using AppChild::AppChild;
 
     STDMETHODIMP get_Count(int* pnCount) override {
@@ -218,7 +217,7 @@ public:
 // ---- Contacts folder --------------------------------------------------------------
 
 class Folder final : public AppChild<IFolder, IID_IFolder> {
-public:
+  public:
     using AppChild::AppChild;
 
     STDMETHODIMP get_Items(IPOutlookItemCollection** ppolItems) override {
@@ -241,7 +240,7 @@ public:
 // ---- Application ------------------------------------------------------------------
 
 class Application final : public ComObject<IPOutlookApp, IID_IPOutlookApp> {
-public:
+  public:
     using ComObject::ComObject;
 
     STDMETHODIMP Logon(long hWnd) override {
@@ -292,7 +291,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     bool loggedOn_ = false;
 };
 

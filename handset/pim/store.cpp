@@ -46,7 +46,9 @@ constexpr size_t kPrefixUnits = 2;
 
 } // namespace
 
-std::span<const ContactProperty> ContactProperties() { return kProperties; }
+std::span<const ContactProperty> ContactProperties() {
+    return kProperties;
+}
 
 const ContactProperty* FindContactProperty(std::string_view name) {
     for (auto& p : kProperties)
@@ -69,7 +71,8 @@ PimStore::~PimStore() {
     // The device is going: what programs or tests still hold goes with it.
     tearingDown_ = true;
     auto left = std::move(objects_);
-    for (ComObjectBase* object : left) delete object;
+    for (ComObjectBase* object : left)
+        delete object;
 }
 
 // ---- Records -------------------------------------------------------------------
@@ -81,19 +84,24 @@ long PimStore::Add(ContactRecord contact) {
 }
 
 bool PimStore::Remove(long oid) {
-    auto it = std::find_if(records_.begin(), records_.end(), [&](const Record& r) { return r.oid == oid; });
+    auto it = std::find_if(records_.begin(), records_.end(),
+                           [&](const Record& r) { return r.oid == oid; });
     if (it == records_.end()) return false;
     records_.erase(it);
     return true;
 }
 
-void PimStore::Clear() { records_.clear(); }
+void PimStore::Clear() {
+    records_.clear();
+}
 
 const ContactRecord* PimStore::At(size_t index) const {
     return index < records_.size() ? &records_[index].contact : nullptr;
 }
 
-long PimStore::OidAt(size_t index) const { return index < records_.size() ? records_[index].oid : 0; }
+long PimStore::OidAt(size_t index) const {
+    return index < records_.size() ? records_[index].oid : 0;
+}
 
 const PimStore::Record* PimStore::FindRecord(long oid) const {
     for (auto& r : records_)
@@ -114,12 +122,14 @@ bool PimStore::LoadVcfText(std::string_view text, std::string_view sourceName, s
         if (error) *error = message;
         return false;
     }
-    for (auto& contact : result.contacts) Add(std::move(contact));
+    for (auto& contact : result.contacts)
+        Add(std::move(contact));
     if (notes) notes->insert(notes->end(), result.notes.begin(), result.notes.end());
     return true;
 }
 
-bool PimStore::LoadVcf(const std::string& path, std::string* error, std::vector<std::string>* notes) {
+bool PimStore::LoadVcf(const std::string& path, std::string* error,
+                       std::vector<std::string>* notes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         if (error) *error = path + ": cannot open: " + std::strerror(errno);
@@ -182,7 +192,9 @@ bool PimStore::FreeString(const void* p) {
     return true;
 }
 
-bool PimStore::IsString(const void* p) const { return strings_.count(p) != 0; }
+bool PimStore::IsString(const void* p) const {
+    return strings_.count(p) != 0;
+}
 
 UINT PimStore::StringLength(const void* p) const {
     auto it = strings_.find(p);

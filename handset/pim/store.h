@@ -71,16 +71,16 @@ const ContactProperty* FindContactProperty(std::string_view name);
 // What every COM object of the store has in common; the store keeps the
 // living ones so that process exit and its own end can reach them.
 class ComObjectBase {
-public:
+  public:
     virtual ~ComObjectBase() = default;
-    DWORD owner = 0;     // the process it was made for (0: the driver)
-    DWORD apartment = 0; // the thread whose COM it was made under
+    DWORD owner = 0;           // the process it was made for (0: the driver)
+    DWORD apartment = 0;       // the thread whose COM it was made under
     bool disconnected = false; // its methods answer RPC_E_DISCONNECTED
     bool reclaimed = false;    // counted off at its process's exit
 };
 
 class PimStore {
-public:
+  public:
     explicit PimStore(Device& device);
     ~PimStore();
     PimStore(const PimStore&) = delete;
@@ -147,7 +147,7 @@ public:
     // disconnected and counted off (their memory waits for Release).
     void ProcessExited(DWORD pid);
 
-private:
+  private:
     struct Record {
         long oid;
         ContactRecord contact;

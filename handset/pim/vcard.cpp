@@ -12,27 +12,36 @@ namespace handset {
 
 namespace {
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string UpperCase(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = Upper(c);
+    for (char& c : out)
+        c = Upper(c);
     return out;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
 std::u16string Trim(std::u16string s) {
     auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
     size_t b = 0, e = s.size();
-    while (b < e && blank(s[b])) ++b;
-    while (e > b && blank(s[e - 1])) --e;
+    while (b < e && blank(s[b]))
+        ++b;
+    while (e > b && blank(s[e - 1]))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -59,12 +68,14 @@ std::vector<Line> PhysicalLines(std::string_view text) {
         bool end = i == text.size();
         if (!end && text[i] != '\n' && text[i] != '\r') continue;
         // The text's last line end closes its last line; it opens no new one.
-        if (!end || start < i) lines.push_back({std::string(text.substr(start, i - start)), number});
+        if (!end || start < i)
+            lines.push_back({std::string(text.substr(start, i - start)), number});
         if (end) break;
         if (text[i] == '\r') {
             // CR CR LF, as exporters that convert line ends twice write, is one end.
             size_t j = i;
-            while (j + 1 < text.size() && text[j + 1] == '\r') ++j;
+            while (j + 1 < text.size() && text[j + 1] == '\r')
+                ++j;
             if (j + 1 < text.size() && text[j + 1] == '\n') i = j + 1;
         }
         start = i + 1;
@@ -78,8 +89,10 @@ std::vector<Line> PhysicalLines(std::string_view text) {
 size_t FindColon(std::string_view line) {
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"') quoted = !quoted;
-        else if (line[i] == ':' && !quoted) return i;
+        if (line[i] == '"')
+            quoted = !quoted;
+        else if (line[i] == ':' && !quoted)
+            return i;
     }
     return line.find(':');
 }
@@ -90,7 +103,8 @@ std::vector<std::string_view> SplitOutsideQuotes(std::string_view s, char separa
     bool quoted = false;
     size_t start = 0;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '"') quoted = !quoted;
+        if (s[i] == '"')
+            quoted = !quoted;
         else if (s[i] == separator && !quoted) {
             parts.push_back(s.substr(start, i - start));
             start = i + 1;
@@ -125,7 +139,8 @@ struct Property {
         std::vector<std::string> types;
         for (auto& p : params)
             if (p.name == "TYPE")
-                for (auto& v : p.values) types.push_back(UpperCase(Trim(v)));
+                for (auto& v : p.values)
+                    types.push_back(UpperCase(Trim(v)));
         return types;
     }
 };
@@ -159,7 +174,8 @@ Property ParseHead(std::string_view head) {
             param.name = UpperCase(Trim(piece.substr(0, eq)));
             for (std::string_view v : SplitOutsideQuotes(piece.substr(eq + 1), ',')) {
                 v = Trim(v);
-                if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+                if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+                    v = v.substr(1, v.size() - 2);
                 // A quoted list ("work,voice") is a list all the same.
                 for (std::string_view item : SplitOutsideQuotes(v, ','))
                     param.values.push_back(std::string(Trim(item)));
@@ -242,11 +258,16 @@ std::optional<std::string> DecodeBase64(std::string_view s) {
     for (char c : s) {
         if (IsBlank(c)) continue;
         int v;
-        if (c >= 'A' && c <= 'Z') v = c - 'A';
-        else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') v = c - '0' + 52;
-        else if (c == '+') v = 62;
-        else if (c == '/') v = 63;
+        if (c >= 'A' && c <= 'Z')
+            v = c - 'A';
+        else if (c >= 'a' && c <= 'z')
+            v = c - 'a' + 26;
+        else if (c >= '0' && c <= '9')
+            v = c - '0' + 52;
+        else if (c == '+')
+            v = 62;
+        else if (c == '/')
+            v = 63;
         else if (c == '=') {
             padding = true;
             continue;
@@ -348,13 +369,13 @@ std::u16string Unescape(const std::u16string& s, Version version) {
 // ---- Cards -----------------------------------------------------------------------
 
 class CardMapper {
-public:
+  public:
     CardMapper(std::string_view source, std::vector<std::string>* notes)
         : source_(source), notes_(notes) {}
 
     bool Map(const std::vector<Property>& props, ContactRecord* out, std::string* error);
 
-private:
+  private:
     std::string Where(int line) const { return std::string(source_) + ":" + std::to_string(line); }
     void Note(const Property& p, const std::string& what) {
         notes_->push_back(Where(p.line) + ": " + what);
@@ -367,7 +388,8 @@ private:
     // The value decoded to text, escapes still in place.
     bool Decode(const Property& p, std::u16string* text, std::string* error) const;
     // The value split at each ';' no backslash escapes; escapes still in place.
-    bool Components(const Property& p, std::vector<std::u16string>* parts, std::string* error) const;
+    bool Components(const Property& p, std::vector<std::u16string>* parts,
+                    std::string* error) const;
     bool Text(const Property& p, std::u16string* text, std::string* error) const;
     void PlaceNumber(const Property& p, std::u16string number, ContactRecord* c);
 
@@ -398,7 +420,8 @@ bool CardMapper::Components(const Property& p, std::vector<std::u16string>* part
     std::u16string text;
     if (!Decode(p, &text, error)) return false;
     parts->clear();
-    for (auto& piece : SplitUnescaped(text, u';')) parts->push_back(piece);
+    for (auto& piece : SplitUnescaped(text, u';'))
+        parts->push_back(piece);
     return true;
 }
 
@@ -426,7 +449,8 @@ std::vector<Slot> SlotsFor(const std::vector<std::string>& types) {
     if (has("RADIO")) return {&ContactRecord::radioTelephoneNumber};
     if (has("WORK"))
         return {&ContactRecord::businessTelephoneNumber, &ContactRecord::business2TelephoneNumber};
-    if (has("HOME")) return {&ContactRecord::homeTelephoneNumber, &ContactRecord::home2TelephoneNumber};
+    if (has("HOME"))
+        return {&ContactRecord::homeTelephoneNumber, &ContactRecord::home2TelephoneNumber};
     // Types that say how one reaches the number, not where it is.
     static const std::array<std::string_view, 6> kHow = {"VOICE", "PREF",  "MSG",
                                                          "TEXT",  "VIDEO", "TEXTPHONE"};
@@ -463,10 +487,14 @@ bool CardMapper::Map(const std::vector<Property>& props, ContactRecord* out, std
     for (const Property& p : props) {
         if (p.name != "VERSION") continue;
         std::string_view v = Trim(p.value);
-        if (v == "2.1") version_ = Version::V21;
-        else if (v == "3.0") version_ = Version::V30;
-        else if (v == "4.0") version_ = Version::V40;
-        else return Fail(p, "vCard version '" + std::string(v) + "' is not supported", error);
+        if (v == "2.1")
+            version_ = Version::V21;
+        else if (v == "3.0")
+            version_ = Version::V30;
+        else if (v == "4.0")
+            version_ = Version::V40;
+        else
+            return Fail(p, "vCard version '" + std::string(v) + "' is not supported", error);
         break;
     }
 
@@ -515,7 +543,7 @@ bool CardMapper::Map(const std::vector<Property>& props, ContactRecord* out, std
         } else if (p.name == "FN" || p.name == "X-EVOLUTION-FILE-AS" || p.name == "TITLE") {
             std::u16string text;
             if (!Text(p, &text, error)) return false;
-            std::u16string* dest = p.name == "FN" ? &formatted
+            std::u16string* dest = p.name == "FN"      ? &formatted
                                    : p.name == "TITLE" ? &c.jobTitle
                                                        : &fileAs;
             single(p, dest, text);
@@ -541,7 +569,7 @@ bool CardMapper::Map(const std::vector<Property>& props, ContactRecord* out, std
             if (free == std::end(emails))
                 Note(p, "EMAIL " + Narrow(text) + " not kept: a contact holds three addresses");
             else
-                c.**free = text;
+                c.** free = text;
         } else if (p.name == "TEL") {
             std::u16string text;
             if (!Text(p, &text, error)) return false;
@@ -563,9 +591,9 @@ bool ParseVcards(std::string_view text, std::string_view sourceName, VcardResult
         return false;
     };
 
-    if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') ||
-                             (text[0] == '\xFE' && text[1] == '\xFF') || text[0] == '\0' ||
-                             text[1] == '\0'))
+    if (text.size() >= 2 &&
+        ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF') ||
+         text[0] == '\0' || text[1] == '\0'))
         return fail(1, "UTF-16 text is not supported; save the file as UTF-8");
     if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
 

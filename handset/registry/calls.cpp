@@ -11,18 +11,26 @@
 
 using handset::Device;
 using handset::Enter;
-using handset::RegValue;
 using handset::Registry;
+using handset::RegValue;
 using KeyPtr = std::shared_ptr<Registry::Key>;
 
 namespace {
 
-Device& Dev() { return Device::Current(); }
-Registry& Reg() { return Dev().registry(); }
+Device& Dev() {
+    return Device::Current();
+}
+Registry& Reg() {
+    return Dev().registry();
+}
 
-std::u16string_view Name(LPCWSTR s) { return s ? std::u16string_view(s) : std::u16string_view(); }
+std::u16string_view Name(LPCWSTR s) {
+    return s ? std::u16string_view(s) : std::u16string_view();
+}
 
-LONG Open(HKEY h, KeyPtr* key) { return Reg().Resolve(h, key); }
+LONG Open(HKEY h, KeyPtr* key) {
+    return Reg().Resolve(h, key);
+}
 
 // Copies a name and its terminator into a buffer of *chars characters;
 // ERROR_MORE_DATA, with nothing written, when it does not fit.
@@ -52,8 +60,7 @@ LONG CopyData(const RegValue& v, LPDWORD type, LPBYTE data, LPDWORD bytes) {
 
 } // namespace
 
-LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM,
-                          PHKEY phkResult) {
+LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM, PHKEY phkResult) {
     if (auto e = Enter("RegOpenKeyExW")) return static_cast<LONG>(*e);
     if (ulOptions != 0 || !phkResult) return ERROR_INVALID_PARAMETER;
     KeyPtr from;
@@ -91,10 +98,10 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
 }
 
 LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcbClass, LPDWORD lpReserved,
-                             LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
-                             LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
-                             LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
-                             LPDWORD /*lpcbSecurityDescriptor*/, PFILETIME /*lpftLastWriteTime*/) {
+                             LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                             LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                             LPDWORD lpcbMaxValueLen, LPDWORD /*lpcbSecurityDescriptor*/,
+                             PFILETIME /*lpftLastWriteTime*/) {
     if (auto e = Enter("RegQueryInfoKeyW")) return static_cast<LONG>(*e);
     if (lpReserved || (lpClass && !lpcbClass)) return ERROR_INVALID_PARAMETER;
     KeyPtr key;

@@ -36,11 +36,15 @@ const RootName kRoots[] = {{u"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
                            {u"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
                            {u"HKEY_USERS", HKEY_USERS}};
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 std::u16string_view Trim(std::u16string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -81,13 +85,13 @@ struct Op {
 };
 
 class Parser {
-public:
+  public:
     Parser(std::string_view source, std::vector<std::u16string> lines)
         : source_(source), lines_(std::move(lines)) {}
 
     bool Run(std::vector<Op>* ops, std::string* error);
 
-private:
+  private:
     bool Fail(size_t line, const std::string& message) {
         error_ = std::string(source_) + ":" + std::to_string(line + 1) + ": " + message;
         return false;
@@ -111,7 +115,8 @@ private:
 
 bool Parser::Run(std::vector<Op>* ops, std::string* error) {
     size_t line = 0;
-    while (line < lines_.size() && Trim(lines_[line]).empty()) ++line;
+    while (line < lines_.size() && Trim(lines_[line]).empty())
+        ++line;
     if (line == lines_.size()) {
         Fail(0, "empty file: expected REGEDIT4");
         *error = error_;
@@ -120,7 +125,8 @@ bool Parser::Run(std::vector<Op>* ops, std::string* error) {
     std::u16string_view header = Trim(lines_[line]);
     if (header != u"REGEDIT4" && header != u"Windows Registry Editor Version 5.00") {
         Fail(line, "not a registry file: expected REGEDIT4 or Windows Registry Editor "
-                   "Version 5.00, found " + Quote(header));
+                   "Version 5.00, found " +
+                       Quote(header));
         *error = error_;
         return false;
     }
@@ -161,9 +167,8 @@ bool Parser::Section(size_t line, std::u16string_view text) {
         size_t start = 0;
         for (;;) {
             size_t end = path.find(u'\\', start);
-            std::u16string_view name = path.substr(start, end == std::u16string_view::npos
-                                                              ? std::u16string_view::npos
-                                                              : end - start);
+            std::u16string_view name = path.substr(
+                start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
             if (name.empty()) return Fail(line, "empty key name in " + Quote(inner));
             if (name.size() > Registry::kMaxKeyName)
                 return Fail(line, "key name longer than " + std::to_string(Registry::kMaxKeyName) +
@@ -214,7 +219,8 @@ bool Parser::Value(size_t* line, std::u16string_view text) {
     } else if (!QuotedString(first, text, &pos, &name)) {
         return false;
     }
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    while (pos < text.size() && IsBlank(text[pos]))
+        ++pos;
     if (pos == text.size() || text[pos] != u'=')
         return Fail(first, "expected '=' after the value name");
     std::u16string_view data = Trim(text.substr(pos + 1));
@@ -225,8 +231,8 @@ bool Parser::Value(size_t* line, std::u16string_view text) {
         size_t end = 0;
         std::u16string s;
         if (!QuotedString(first, data, &end, &s)) return false;
-        if (end != data.size()) return Fail(first, "unexpected text after the string: " +
-                                                       Quote(data.substr(end)));
+        if (end != data.size())
+            return Fail(first, "unexpected text after the string: " + Quote(data.substr(end)));
         op.value.type = REG_SZ;
         for (char16_t c : s) {
             op.value.data.push_back(BYTE(c));
@@ -252,7 +258,8 @@ bool Parser::Value(size_t* line, std::u16string_view text) {
                     kind.back() == u')')) {
             op.value.type = REG_BINARY;
             if (kind.size() > 3 && !ParseHex(kind.substr(4, kind.size() - 5), 8, &op.value.type))
-                return Fail(first, "bad value type in " + Quote(kind) + ": expected hex(N), N in hex");
+                return Fail(first,
+                            "bad value type in " + Quote(kind) + ": expected hex(N), N in hex");
             if (!HexBytes(line, rest, &op.value.data)) return false;
         } else {
             return Fail(first, "unknown value type " + Quote(kind));
@@ -270,9 +277,9 @@ bool Parser::HexBytes(size_t* line, std::u16string_view first, std::vector<BYTE>
         size_t start = 0;
         while (start < piece.size()) {
             size_t comma = piece.find(u',', start);
-            std::u16string_view token = Trim(piece.substr(
-                start, comma == std::u16string_view::npos ? std::u16string_view::npos
-                                                          : comma - start));
+            std::u16string_view token = Trim(piece.substr(start, comma == std::u16string_view::npos
+                                                                     ? std::u16string_view::npos
+                                                                     : comma - start));
             DWORD byte = 0;
             if (!ParseHex(token, 2, &byte))
                 return Fail(*line, token.empty() ? "empty byte in hex data"
@@ -282,7 +289,8 @@ bool Parser::HexBytes(size_t* line, std::u16string_view first, std::vector<BYTE>
             start = comma + 1; // a comma may end the piece before its '\'
         }
         if (!more) return true;
-        if (*line + 1 == lines_.size()) return Fail(*line, "hex data continues past the end of the file");
+        if (*line + 1 == lines_.size())
+            return Fail(*line, "hex data continues past the end of the file");
         piece = Trim(lines_[++*line]);
     }
 }
@@ -300,12 +308,14 @@ bool Decode(std::string_view bytes, std::vector<std::u16string>* lines, std::str
             text += char16_t(at(bytes, i) | at(bytes, i + 1) << 8);
         if (bytes.size() % 2 != 0) {
             size_t n = 1;
-            for (char16_t c : text) n += c == u'\n';
+            for (char16_t c : text)
+                n += c == u'\n';
             *problem = std::to_string(n) + ": UTF-16 text cut in the middle of a character";
             return false;
         }
     } else {
-        if (bytes.size() >= 3 && at(bytes, 0) == 0xEF && at(bytes, 1) == 0xBB && at(bytes, 2) == 0xBF)
+        if (bytes.size() >= 3 && at(bytes, 0) == 0xEF && at(bytes, 1) == 0xBB &&
+            at(bytes, 2) == 0xBF)
             bytes.remove_prefix(3);
         text = Widen(bytes);
     }
@@ -351,7 +361,8 @@ std::optional<std::u16string> PlainString(const RegValue& v) {
     const auto& d = v.data;
     if (v.type != REG_SZ || d.size() < 2 || d.size() % 2 != 0) return std::nullopt;
     std::u16string s;
-    for (size_t i = 0; i < d.size(); i += 2) s += char16_t(d[i] | d[i + 1] << 8);
+    for (size_t i = 0; i < d.size(); i += 2)
+        s += char16_t(d[i] | d[i + 1] << 8);
     if (s.back() != 0) return std::nullopt;
     s.pop_back();
     if (s.find(u'\0') != std::u16string::npos || HasLineBreak(s)) return std::nullopt;
@@ -438,7 +449,8 @@ bool Registry::LoadRegText(std::string_view text, std::string_view source, std::
             key->SetValue(op.name, std::move(op.value));
             break;
         case Op::DeleteValue:
-            if (Find(RootShared(op.root), op.path, &key) == ERROR_SUCCESS) key->DeleteValue(op.name);
+            if (Find(RootShared(op.root), op.path, &key) == ERROR_SUCCESS)
+                key->DeleteValue(op.name);
             break;
         }
     }
@@ -478,8 +490,9 @@ bool Registry::Serialize(std::string* out, std::string* error) const {
                 text += "\r\n[" + Narrow(path) + "]\r\n";
                 for (const NamedValue& v : key->values) {
                     if (HasLineBreak(v.name)) {
-                        *error = "a value name with a line break cannot be written: " +
-                                 Narrow(path) + " " + Narrow(v.name);
+                        *error =
+                            "a value name with a line break cannot be written: " + Narrow(path) +
+                            " " + Narrow(v.name);
                         return false;
                     }
                     AppendValue(v, &text);

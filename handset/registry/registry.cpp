@@ -86,7 +86,9 @@ std::shared_ptr<Registry::Key> Registry::RootShared(HKEY predefined) const {
     return roots_[reinterpret_cast<uintptr_t>(predefined) - kFirstRoot];
 }
 
-Registry::Key& Registry::Root(HKEY predefined) const { return *RootShared(predefined); }
+Registry::Key& Registry::Root(HKEY predefined) const {
+    return *RootShared(predefined);
+}
 
 LONG Registry::Find(const std::shared_ptr<Key>& from, std::u16string_view path,
                     std::shared_ptr<Key>* found) const {
@@ -97,9 +99,8 @@ LONG Registry::Find(const std::shared_ptr<Key>& from, std::u16string_view path,
     size_t start = 0;
     while (!path.empty()) {
         size_t end = path.find(u'\\', start);
-        std::u16string_view name =
-            path.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos
-                                                                : end - start);
+        std::u16string_view name = path.substr(
+            start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
         if (name.empty() || name.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
         if (!missing) {
             if (auto sub = key->FindSubkey(name))
@@ -130,9 +131,8 @@ LONG Registry::Create(const std::shared_ptr<Key>& from, std::u16string_view path
     size_t start = 0;
     for (;;) {
         size_t end = path.find(u'\\', start);
-        std::u16string_view name =
-            path.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos
-                                                                : end - start);
+        std::u16string_view name = path.substr(
+            start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
         if (auto sub = key->FindSubkey(name)) {
             key = std::move(sub);
         } else {
@@ -171,13 +171,15 @@ void Registry::Remove(Key& key) {
         pending.pop_back();
         k->deleted = true;
         k->parent = nullptr;
-        for (auto& sub : k->subkeys) pending.push_back(sub.get());
+        for (auto& sub : k->subkeys)
+            pending.push_back(sub.get());
     }
 }
 
 std::u16string Registry::PathOf(const Key& key) {
     std::vector<const Key*> chain;
-    for (const Key* k = &key; k; k = k->parent) chain.push_back(k);
+    for (const Key* k = &key; k; k = k->parent)
+        chain.push_back(k);
     std::u16string out;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         if (!out.empty()) out += u'\\';
@@ -314,14 +316,16 @@ bool Registry::KeyExists(HKEY root, std::u16string_view path) const {
 std::vector<std::u16string> Registry::SubkeyNames(HKEY root, std::u16string_view path) const {
     std::vector<std::u16string> names;
     if (auto key = DriverFind(root, path))
-        for (auto& k : key->subkeys) names.push_back(k->name);
+        for (auto& k : key->subkeys)
+            names.push_back(k->name);
     return names;
 }
 
 std::vector<std::u16string> Registry::ValueNames(HKEY root, std::u16string_view path) const {
     std::vector<std::u16string> names;
     if (auto key = DriverFind(root, path))
-        for (auto& v : key->values) names.push_back(v.name);
+        for (auto& v : key->values)
+            names.push_back(v.name);
     return names;
 }
 

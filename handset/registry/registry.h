@@ -31,7 +31,7 @@ struct RegValue {
 bool SameName(std::u16string_view a, std::u16string_view b);
 
 class Registry {
-public:
+  public:
     // Longest key name, in characters, the phone accepts.
     static constexpr size_t kMaxKeyName = 255;
 
@@ -135,7 +135,7 @@ public:
     // "HKEY_LOCAL_MACHINE\Software\...", as the keys were created.
     static std::u16string PathOf(const Key& key);
 
-private:
+  private:
     struct OpenKey {
         std::shared_ptr<Key> key;
         DWORD owner;

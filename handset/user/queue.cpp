@@ -85,9 +85,9 @@ BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM l
     m.time = d.TickCount();
     t->queue->posted.push_back(m);
     d.timeline().Record("message.post", {{"to", idThread},
-                                          {"msg", static_cast<DWORD>(Msg)},
-                                          {"wParam", static_cast<uint64_t>(wParam)},
-                                          {"lParam", static_cast<int64_t>(lParam)}});
+                                         {"msg", static_cast<DWORD>(Msg)},
+                                         {"wParam", static_cast<uint64_t>(wParam)},
+                                         {"lParam", static_cast<int64_t>(lParam)}});
     d.WakeWaiters();
     return TRUE;
 }
@@ -126,7 +126,7 @@ BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     }
     MessageQueue& q = handset::OwnQueue();
     return q.Take(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0) ? TRUE
-                                                                                           : FALSE;
+                                                                                            : FALSE;
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
@@ -134,9 +134,12 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
     // Keys that stand for a character get their WM_CHAR, next in the queue.
     WPARAM vk = lpMsg->wParam;
     WCHAR c = 0;
-    if (vk >= 0x30 && vk <= 0x39) c = static_cast<WCHAR>(vk);
-    else if (vk >= 0x41 && vk <= 0x5A) c = static_cast<WCHAR>(vk + 0x20);
-    else if (vk == 0x08 || vk == 0x09 || vk == 0x0D || vk == 0x1B || vk == 0x20) c = static_cast<WCHAR>(vk);
+    if (vk >= 0x30 && vk <= 0x39)
+        c = static_cast<WCHAR>(vk);
+    else if (vk >= 0x41 && vk <= 0x5A)
+        c = static_cast<WCHAR>(vk + 0x20);
+    else if (vk == 0x08 || vk == 0x09 || vk == 0x0D || vk == 0x1B || vk == 0x20)
+        c = static_cast<WCHAR>(vk);
     if (!c) return FALSE;
     MSG ch = *lpMsg;
     ch.message = WM_CHAR;

@@ -9,7 +9,7 @@
 namespace handset {
 
 class MessageQueue final : public KernelObject {
-public:
+  public:
     MessageQueue() : KernelObject(Kind::Queue) {}
     // Signaled when a message that the waiting GetMessageW's filter takes is there.
     bool Signaled(const Thread&) const override;

@@ -51,9 +51,9 @@ BOOL ReadCallDetails(HCALL call) {
     // counts as absent, like one TAPI could not place.
     BOOL haveNumber = FALSE;
     if (info->dwCallerIDSize != 0)
-        haveNumber = CopyCallInfoText(info, kCallInfoSize, info->dwCallerIDOffset,
-                                      info->dwCallerIDSize, g_lockState.callNumber,
-                                      CALL_NUMBER_LEN);
+        haveNumber =
+            CopyCallInfoText(info, kCallInfoSize, info->dwCallerIDOffset, info->dwCallerIDSize,
+                             g_lockState.callNumber, CALL_NUMBER_LEN);
     if (!haveNumber && info->dwCalledIDSize != 0)
         CopyCallInfoText(info, kCallInfoSize, info->dwCalledIDOffset, info->dwCalledIDSize,
                          g_lockState.callNumber, CALL_NUMBER_LEN);
@@ -63,7 +63,9 @@ BOOL ReadCallDetails(HCALL call) {
     return TRUE;
 }
 
-BOOL IsIncomingCall(void) { return g_lockState.isIncoming ? TRUE : FALSE; }
+BOOL IsIncomingCall(void) {
+    return g_lockState.isIncoming ? TRUE : FALSE;
+}
 
 void DropActiveCall(void) {
     if (g_lockState.activeCall == 0) return;

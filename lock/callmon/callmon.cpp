@@ -46,19 +46,22 @@ DWORD FindLineDevice(HLINEAPP lineApp, DWORD deviceCount, DWORD lowVersion, DWOR
     for (DWORD id = 0; id < deviceCount; ++id) {
         DWORD version = 0;
         LINEEXTENSIONID extension;
-        if (lineNegotiateAPIVersion(lineApp, id, lowVersion, highVersion, &version, &extension) != 0)
+        if (lineNegotiateAPIVersion(lineApp, id, lowVersion, highVersion, &version, &extension) !=
+            0)
             continue;
         LINEDEVCAPS probe;
         memset(&probe, 0, sizeof probe);
         probe.dwTotalSize = kDevCapsProbeSize;
         if (lineGetDevCaps(lineApp, id, version, 0, &probe) != 0) continue;
 
-        DWORD size = probe.dwNeededSize > kDevCapsProbeSize ? probe.dwNeededSize : kDevCapsProbeSize;
+        DWORD size =
+            probe.dwNeededSize > kDevCapsProbeSize ? probe.dwNeededSize : kDevCapsProbeSize;
         LINEDEVCAPS* caps = (LINEDEVCAPS*)LocalAlloc(LPTR, size);
         if (caps == NULL) continue;
         caps->dwTotalSize = size;
         // Every device is looked at: the last one of that name wins.
-        if (lineGetDevCaps(lineApp, id, version, 0, caps) == 0 && LineNameIs(caps, size, wantedName))
+        if (lineGetDevCaps(lineApp, id, version, 0, caps) == 0 &&
+            LineNameIs(caps, size, wantedName))
             found = id;
         LocalFree(caps);
     }
@@ -93,7 +96,8 @@ BOOL OpenCellLine(CellLine* cell) {
     cell->lineApp = lineApp;
 
     // With no such device the identifier is NO_LINE_DEVICE, which lineOpen rejects.
-    device = FindLineDevice(lineApp, deviceCount, TAPI_VERSION_2_0, TAPI_VERSION_2_0, CELL_LINE_NAME);
+    device =
+        FindLineDevice(lineApp, deviceCount, TAPI_VERSION_2_0, TAPI_VERSION_2_0, CELL_LINE_NAME);
     if (lineOpen(lineApp, device, &line, version, 0, 0,
                  LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER,
                  LINEMEDIAMODE_INTERACTIVEVOICE, NULL) != 0)

@@ -20,9 +20,9 @@ const TextGetter kMatchOrder[] = {
 
 // Numbers shown as the name when a contact has nothing better.
 const TextGetter kNumberFallbacks[] = {
-    &IContact::get_MobileTelephoneNumber,   &IContact::get_BusinessTelephoneNumber,
+    &IContact::get_MobileTelephoneNumber,    &IContact::get_BusinessTelephoneNumber,
     &IContact::get_Business2TelephoneNumber, &IContact::get_HomeTelephoneNumber,
-    &IContact::get_Home2TelephoneNumber,    &IContact::get_CarTelephoneNumber,
+    &IContact::get_Home2TelephoneNumber,     &IContact::get_CarTelephoneNumber,
     &IContact::get_RadioTelephoneNumber,
 };
 
@@ -37,12 +37,15 @@ void FreeText(BSTR text) {
     if (text) MAPIFreeBuffer(text);
 }
 
-BOOL IsEmpty(const WCHAR* text) { return text == NULL || text[0] == 0; }
+BOOL IsEmpty(const WCHAR* text) {
+    return text == NULL || text[0] == 0;
+}
 
 // Appends src to dest, cut so that dest never exceeds destLen units.
 void AppendCut(WCHAR* dest, int destLen, const WCHAR* src) {
     int len = (int)wcslen(dest);
-    while (len < destLen - 1 && *src) dest[len++] = *src++;
+    while (len < destLen - 1 && *src)
+        dest[len++] = *src++;
     dest[len] = 0;
 }
 

@@ -22,15 +22,15 @@
 #define CALLER_NAME_LEN 128 // UTF-16 units, terminator included
 
 struct LockState {
-    HINSTANCE instance;   // module whose resources the lock uses
-    HWND lockWindow;      // the lock window, null when there is none
-    BOOL backlightOff;    // the lock switched the backlight off
-    bool isIncoming;      // true unless this phone placed the call
-    HCALL activeCall;     // the call a drop ends, 0 for none
-    DWORD callStartTick;  // GetTickCount when the call was connected
+    HINSTANCE instance;                // module whose resources the lock uses
+    HWND lockWindow;                   // the lock window, null when there is none
+    BOOL backlightOff;                 // the lock switched the backlight off
+    bool isIncoming;                   // true unless this phone placed the call
+    HCALL activeCall;                  // the call a drop ends, 0 for none
+    DWORD callStartTick;               // GetTickCount when the call was connected
     WCHAR callNumber[CALL_NUMBER_LEN]; // the other party's number, empty when unknown
     WCHAR callerName[CALLER_NAME_LEN]; // their name from the contacts, empty when unknown
-    FrameSurface surface; // the off-screen lock picture
+    FrameSurface surface;              // the off-screen lock picture
 };
 
 extern LockState g_lockState;

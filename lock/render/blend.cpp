@@ -26,13 +26,23 @@ const int PairedTablesMinPixels = 1024;
 // time building those tables than blending.
 const int MaskedTableMinPixels = 4096;
 
-inline int Red(unsigned p) { return (int)(p >> 11); }
-inline int Green(unsigned p) { return (int)((p >> 5) & 63); }
-inline int Blue(unsigned p) { return (int)(p & 31); }
+inline int Red(unsigned p) {
+    return (int)(p >> 11);
+}
+inline int Green(unsigned p) {
+    return (int)((p >> 5) & 63);
+}
+inline int Blue(unsigned p) {
+    return (int)(p & 31);
+}
 
-inline int ClampLevel(int level) { return level < 0 ? 0 : (level > 63 ? 63 : level); }
+inline int ClampLevel(int level) {
+    return level < 0 ? 0 : (level > 63 ? 63 : level);
+}
 
-inline WORD* NextRow(WORD* p, int pitch) { return (WORD*)((BYTE*)p + pitch); }
+inline WORD* NextRow(WORD* p, int pitch) {
+    return (WORD*)((BYTE*)p + pitch);
+}
 inline const WORD* NextRow(const WORD* p, int pitch) {
     return (const WORD*)((const BYTE*)p + pitch);
 }
@@ -44,7 +54,9 @@ inline Word LoadWord(const WORD* p) {
     memcpy(&w, p, sizeof w);
     return w;
 }
-inline void StoreWord(WORD* p, Word w) { memcpy(p, &w, sizeof w); }
+inline void StoreWord(WORD* p, Word w) {
+    memcpy(p, &w, sizeof w);
+}
 
 // Pixels to handle one by one before p reaches a word boundary, at most n.
 inline int HeadPixels(const WORD* p, int n) {
@@ -116,7 +128,9 @@ void FillRows(WORD colour, WORD* dst, int width, int height, int pitch) {
 // (c + d) >> 1, computed as (c & d) + ((c ^ d) >> 1) with the bit that would
 // cross into the next channel masked off first.
 
-inline Word HalveWord(Word c, Word d, Word mask) { return (c & d) + (((c ^ d) & mask) >> 1); }
+inline Word HalveWord(Word c, Word d, Word mask) {
+    return (c & d) + (((c ^ d) & mask) >> 1);
+}
 
 void HalveRows(WORD colour, WORD* dst, int width, int height, int pitch) {
     const Word c = (Word)colour * EachLane;
@@ -200,7 +214,9 @@ void PairTables(const ChannelTables& t, PairedTables* p) {
     memcpy(p->b, t.b, sizeof p->b);
 }
 
-inline unsigned LookUp(const PairedTables& t, unsigned p) { return t.rg[p >> 5] | t.b[p & 31]; }
+inline unsigned LookUp(const PairedTables& t, unsigned p) {
+    return t.rg[p >> 5] | t.b[p & 31];
+}
 
 inline DWORD LookUpTwo(const PairedTables& t, DWORD two) {
     return t.rg[(two >> 5) & 0x7FF] | t.b[two & 31] |
@@ -316,8 +332,7 @@ void MaskedTableRows(const MaskedTables& t, WORD* dst, const WORD* mask, int wid
         for (; i + 2 <= width; i += 2) {
             DWORD m, d;
             memcpy(&m, mask + i, sizeof m);
-            if (m == 0xFFFFFFFF)
-                continue;
+            if (m == 0xFFFFFFFF) continue;
             memcpy(&d, dst + i, sizeof d);
             DWORD out = MaskedLookUpTwo(t, d, m);
             if ((m & 0xFFFF) != 0xFFFF && (m >> 16) != 0xFFFF) {
@@ -326,14 +341,11 @@ void MaskedTableRows(const MaskedTables& t, WORD* dst, const WORD* mask, int wid
                 // One of the two is masked out and must not be written.
                 WORD two[2];
                 memcpy(two, &out, sizeof two);
-                if (mask[i] != 0xFFFF)
-                    dst[i] = two[0];
-                if (mask[i + 1] != 0xFFFF)
-                    dst[i + 1] = two[1];
+                if (mask[i] != 0xFFFF) dst[i] = two[0];
+                if (mask[i + 1] != 0xFFFF) dst[i + 1] = two[1];
             }
         }
-        if (i < width && mask[i] != 0xFFFF)
-            dst[i] = (WORD)MaskedLookUp(t, dst[i], mask[i]);
+        if (i < width && mask[i] != 0xFFFF) dst[i] = (WORD)MaskedLookUp(t, dst[i], mask[i]);
     }
 }
 
@@ -352,8 +364,7 @@ void MaskedDirectRows(const EffectTables& e, int level, WORD* dst, const WORD* m
     for (; height > 0; --height, dst = NextRow(dst, dstPitch), mask = NextRow(mask, maskPitch)) {
         for (int i = 0; i < width; ++i) {
             unsigned m = mask[i];
-            if (m == 0xFFFF)
-                continue;
+            if (m == 0xFFFF) continue;
             unsigned d = dst[i];
             int r = MaskedChannelAt(e.r[Red(d)], Red(d), s31, 5, Red(m), levelColumn);
             int g = MaskedChannelAt(e.g[Green(d)], Green(d), s63, 6, Green(m), levelColumn);
@@ -365,8 +376,7 @@ void MaskedDirectRows(const EffectTables& e, int level, WORD* dst, const WORD* m
 
 void MaskedRows(const EffectTables& e, int level, WORD* dst, const WORD* mask, int width,
                 int height, int dstPitch, int maskPitch) {
-    if (width <= 0 || height <= 0)
-        return;
+    if (width <= 0 || height <= 0) return;
     if ((LONGLONG)width * height >= MaskedTableMinPixels) {
         MaskedTables t;
         BuildMaskedTables(e, level, &t);
@@ -381,8 +391,7 @@ void MaskedRows(const EffectTables& e, int level, WORD* dst, const WORD* mask, i
 // ---------------------------------------------------------------------------
 
 void BlendFill(int level, WORD colour, WORD* dst, int width, int height, int dstPitch) {
-    if (width <= 0 || height <= 0)
-        return;
+    if (width <= 0 || height <= 0) return;
     level = ClampLevel(level);
     if (level == 0) {
         FillRows(colour, dst, width, height, dstPitch);
@@ -398,11 +407,9 @@ void BlendFill(int level, WORD colour, WORD* dst, int width, int height, int dst
 }
 
 void OverlayFill(int level, WORD colour, WORD* dst, int width, int height, int dstPitch) {
-    if (width <= 0 || height <= 0)
-        return;
+    if (width <= 0 || height <= 0) return;
     level = ClampLevel(level);
-    if (level == 63)
-        return;
+    if (level == 63) return;
     EffectTables e;
     OverlayEffect(colour, &e);
     ChannelTables t;
@@ -410,8 +417,8 @@ void OverlayFill(int level, WORD colour, WORD* dst, int width, int height, int d
     TableRows(t, dst, width, height, dstPitch);
 }
 
-void BlendFillMasked(WORD colour, WORD* dst, const WORD* mask, int width, int height,
-                     int dstPitch, int maskPitch) {
+void BlendFillMasked(WORD colour, WORD* dst, const WORD* mask, int width, int height, int dstPitch,
+                     int maskPitch) {
     EffectTables e;
     PaintEffect(colour, &e);
     MaskedRows(e, 0, dst, mask, width, height, dstPitch, maskPitch);
@@ -420,8 +427,7 @@ void BlendFillMasked(WORD colour, WORD* dst, const WORD* mask, int width, int he
 void BlendFillMaskedLevel(int level, WORD colour, WORD* dst, const WORD* mask, int width,
                           int height, int dstPitch, int maskPitch) {
     level = ClampLevel(level);
-    if (level == 63)
-        return;
+    if (level == 63) return;
     EffectTables e;
     PaintEffect(colour, &e);
     MaskedRows(e, level, dst, mask, width, height, dstPitch, maskPitch);
@@ -437,8 +443,7 @@ void OverlayFillMasked(WORD colour, WORD* dst, const WORD* mask, int width, int 
 void OverlayFillMaskedLevel(int level, WORD colour, WORD* dst, const WORD* mask, int width,
                             int height, int dstPitch, int maskPitch) {
     level = ClampLevel(level);
-    if (level == 63)
-        return;
+    if (level == 63) return;
     EffectTables e;
     OverlayEffect(colour, &e);
     MaskedRows(e, level, dst, mask, width, height, dstPitch, maskPitch);

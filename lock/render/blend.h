@@ -25,8 +25,8 @@ extern const BYTE Scale31Table[32][32];
 extern const BYTE Scale63Table[64][64];
 
 void BlendFill(int level, WORD colour, WORD* dst, int width, int height, int dstPitch);
-void BlendFillMasked(WORD colour, WORD* dst, const WORD* mask, int width, int height,
-                     int dstPitch, int maskPitch);
+void BlendFillMasked(WORD colour, WORD* dst, const WORD* mask, int width, int height, int dstPitch,
+                     int maskPitch);
 void BlendFillMaskedLevel(int level, WORD colour, WORD* dst, const WORD* mask, int width,
                           int height, int dstPitch, int maskPitch);
 

@@ -18,8 +18,12 @@ struct WideRect {
     LONGLONG height;
 };
 
-inline LONGLONG Max(LONGLONG a, LONGLONG b) { return a > b ? a : b; }
-inline LONGLONG Min(LONGLONG a, LONGLONG b) { return a < b ? a : b; }
+inline LONGLONG Max(LONGLONG a, LONGLONG b) {
+    return a > b ? a : b;
+}
+inline LONGLONG Min(LONGLONG a, LONGLONG b) {
+    return a < b ? a : b;
+}
 
 WideRect Widen(const PixelRect& r) {
     WideRect w = {r.x, r.y, r.width, r.height};
@@ -36,18 +40,23 @@ WideRect Intersect(const WideRect& a, const WideRect& b) {
     return r;
 }
 
-bool IsEmpty(const WideRect& r) { return r.width <= 0 || r.height <= 0; }
+bool IsEmpty(const WideRect& r) {
+    return r.width <= 0 || r.height <= 0;
+}
 
 // alpha 255 is opaque (level 0); the level never reaches 63 for a visible alpha.
-int LevelFromAlpha(int alpha) { return alpha >= 255 ? 0 : (255 - alpha) * 63 / 255; }
+int LevelFromAlpha(int alpha) {
+    return alpha >= 255 ? 0 : (255 - alpha) * 63 / 255;
+}
 
-bool Usable(const PixelView* v) { return v != NULL && v->pixels != NULL; }
+bool Usable(const PixelView* v) {
+    return v != NULL && v->pixels != NULL;
+}
 
 } // namespace
 
 PixelRect* SetPixelRect(PixelRect* r, int x, int y, int width, int height) {
-    if (r == NULL)
-        return NULL;
+    if (r == NULL) return NULL;
     r->x = x;
     r->y = y;
     r->width = width;
@@ -57,8 +66,7 @@ PixelRect* SetPixelRect(PixelRect* r, int x, int y, int width, int height) {
 
 PixelView* InitPixelView(PixelView* v, WORD* pixels, int pitch, int reserved1, int reserved2,
                          const PixelRect* bounds) {
-    if (v == NULL)
-        return NULL;
+    if (v == NULL) return NULL;
     v->pixels = pixels;
     v->pitch = pitch;
     v->reserved1 = reserved1;
@@ -86,12 +94,11 @@ void BlendArea(int level, WORD colour, const PixelView* dst, const PixelView* ma
     WORD* d = (WORD*)((BYTE*)dst->pixels + (INT_PTR)y * dst->pitch) + x;
     bool overlay = mode == BlendModeOverlay;
     if (Usable(mask)) {
-        const WORD* m = (const WORD*)((const BYTE*)mask->pixels + (INT_PTR)maskY * mask->pitch) +
-                        maskX;
+        const WORD* m =
+            (const WORD*)((const BYTE*)mask->pixels + (INT_PTR)maskY * mask->pitch) + maskX;
         if (level != 0) {
             if (overlay)
-                OverlayFillMaskedLevel(level, colour, d, m, width, height, dst->pitch,
-                                       mask->pitch);
+                OverlayFillMaskedLevel(level, colour, d, m, width, height, dst->pitch, mask->pitch);
             else
                 BlendFillMaskedLevel(level, colour, d, m, width, height, dst->pitch, mask->pitch);
         } else {
@@ -109,13 +116,10 @@ void BlendArea(int level, WORD colour, const PixelView* dst, const PixelView* ma
 
 void FillBlended(int alpha, WORD colour, const PixelView* dst, const PixelView* mask,
                  const PixelRect* dstRect, const PixelRect* maskRect, int mode) {
-    if (!Usable(dst) || dstRect == NULL)
-        return;
+    if (!Usable(dst) || dstRect == NULL) return;
     // Out-of-range alphas would index past the scale tables.
-    if (alpha <= 0)
-        return;
-    if (alpha > 255)
-        alpha = 255;
+    if (alpha <= 0) return;
+    if (alpha > 255) alpha = 255;
     int level = LevelFromAlpha(alpha);
 
     WideRect dstBounds = Widen(dst->bounds);
@@ -128,8 +132,7 @@ void FillBlended(int alpha, WORD colour, const PixelView* dst, const PixelView* 
         WideRect start = {dstRect->x + (m.x - wanted.x), dstRect->y + (m.y - wanted.y), m.width,
                           m.height};
         WideRect area = Intersect(start, dstBounds);
-        if (IsEmpty(area))
-            return;
+        if (IsEmpty(area)) return;
         LONGLONG maskX = m.x + (area.x - start.x);
         LONGLONG maskY = m.y + (area.y - start.y);
         BlendArea(level, colour, dst, mask, (int)area.x, (int)area.y, (int)maskX, (int)maskY,
@@ -139,8 +142,7 @@ void FillBlended(int alpha, WORD colour, const PixelView* dst, const PixelView* 
         // read from its (0, 0) it would run past a mask smaller than the
         // area: the fill goes without it.
         WideRect area = Intersect(Widen(*dstRect), dstBounds);
-        if (IsEmpty(area))
-            return;
+        if (IsEmpty(area)) return;
         BlendArea(level, colour, dst, NULL, (int)area.x, (int)area.y, 0, 0, (int)area.width,
                   (int)area.height, mode);
     }

@@ -4,6 +4,8 @@
 
 #include "blend.h"
 
+// The rows are laid out to be read.
+// clang-format off
 const BYTE Scale31Table[32][32] = {
     { // 0
          0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
@@ -521,3 +523,4 @@ const BYTE Scale63Table[64][64] = {
         48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63,
     },
 };
+// clang-format on

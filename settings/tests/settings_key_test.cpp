@@ -60,37 +60,62 @@ TEST(SettingsKey, HoldsNothingAfterAnyOperation) {
     } cases[] = {
         {__LINE__, "read that succeeds",
          [](Device& d) { d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3); },
-         [](SettingsKey& k) { SHORT v; return k.ReadDword(u"V", &v); }, TRUE},
+         [](SettingsKey& k) {
+             SHORT v;
+             return k.ReadDword(u"V", &v);
+         },
+         TRUE},
         {__LINE__, "read of a missing value",
          [](Device& d) { d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"Other", 3); },
-         [](SettingsKey& k) { SHORT v; return k.ReadDword(u"V", &v); }, FALSE},
+         [](SettingsKey& k) {
+             SHORT v;
+             return k.ReadDword(u"V", &v);
+         },
+         FALSE},
         {__LINE__, "read of a string",
          [](Device& d) { d.registry().SetString(HKEY_LOCAL_MACHINE, kPath, u"V", u"3"); },
-         [](SettingsKey& k) { SHORT v; return k.ReadDword(u"V", &v); }, FALSE},
+         [](SettingsKey& k) {
+             SHORT v;
+             return k.ReadDword(u"V", &v);
+         },
+         FALSE},
         {__LINE__, "read when the key cannot be opened or made",
          [](Device& d) {
              d.faults().FailAlways("RegOpenKeyExW", ERROR_ACCESS_DENIED);
              d.faults().FailAlways("RegCreateKeyExW", ERROR_ACCESS_DENIED);
          },
-         [](SettingsKey& k) { SHORT v; return k.ReadDword(u"V", &v); }, FALSE},
+         [](SettingsKey& k) {
+             SHORT v;
+             return k.ReadDword(u"V", &v);
+         },
+         FALSE},
         {__LINE__, "read when the key's size cannot be asked",
          [](Device& d) {
              d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3);
              d.faults().FailAlways("RegQueryInfoKeyW", ERROR_ACCESS_DENIED);
          },
-         [](SettingsKey& k) { SHORT v; return k.ReadDword(u"V", &v); }, FALSE},
+         [](SettingsKey& k) {
+             SHORT v;
+             return k.ReadDword(u"V", &v);
+         },
+         FALSE},
         {__LINE__, "read when the value query fails",
          [](Device& d) {
              d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3);
              d.faults().FailAlways("RegQueryValueExW", ERROR_ACCESS_DENIED);
          },
-         [](SettingsKey& k) { SHORT v; return k.ReadDword(u"V", &v); }, FALSE},
+         [](SettingsKey& k) {
+             SHORT v;
+             return k.ReadDword(u"V", &v);
+         },
+         FALSE},
         {__LINE__, "write that succeeds", [](Device&) {},
          [](SettingsKey& k) { return k.WriteDword(u"V", 9); }, TRUE},
         {__LINE__, "write the registry refuses",
          [](Device& d) { d.faults().FailAlways("RegSetValueExW", ERROR_ACCESS_DENIED); },
          [](SettingsKey& k) { return k.WriteDword(u"V", 9); }, FALSE},
-        {__LINE__, "open on its own", [](Device& d) { d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3); },
+        {__LINE__, "open on its own",
+         [](Device& d) { d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3); },
          [](SettingsKey& k) {
              BOOL ok = k.Open();
              k.Close();

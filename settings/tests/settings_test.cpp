@@ -35,7 +35,9 @@ const Setting kSettings[] = {
     {u"DropOutgoing", ReadDropOutgoing, WriteDropOutgoing, 0},
 };
 
-std::string N(const char16_t* s) { return handset::Narrow(s); }
+std::string N(const char16_t* s) {
+    return handset::Narrow(s);
+}
 
 } // namespace
 
@@ -43,14 +45,16 @@ TEST(Settings, AFreshDeviceGivesEveryDefault) {
     Device d;
     d.Call([&] {
         SettingsKey key;
-        for (const Setting& s : kSettings) EXPECT_EQ(s.fallback, s.read(key)) << N(s.name);
+        for (const Setting& s : kSettings)
+            EXPECT_EQ(s.fallback, s.read(key)) << N(s.name);
         EXPECT_FALSE(ReadStartAfterReset(key));
         // What the lock program makes of them.
         EXPECT_EQ(0, OnStartDelayMs(ReadOnStartDelay(key)));
         EXPECT_EQ(5000, TempUnlockDelayMs(ReadTempUnlockDelay(key)));
         EXPECT_EQ(180000, RegularSoundDelayMs(ReadRegularSoundDelay(key)));
         EXPECT_EQ(5000, RegularSoundBeforeMs(ReadRegularSoundBefore(key)));
-        EXPECT_EQ(175000, FirstSoundPeriodMs(ReadRegularSoundDelay(key), ReadRegularSoundBefore(key)));
+        EXPECT_EQ(175000,
+                  FirstSoundPeriodMs(ReadRegularSoundDelay(key), ReadRegularSoundBefore(key)));
         EXPECT_EQ(5000, TurnOffScrMs(ReadTurnOffScr(key)));
         EXPECT_EQ(NEVER_MS, DropDelayMs(ReadDropIncoming(key)));
         EXPECT_EQ(NEVER_MS, DropDelayMs(ReadDropOutgoing(key)));
@@ -63,22 +67,26 @@ TEST(Settings, AFreshDeviceGivesEveryDefault) {
 TEST(Settings, EachReaderReadsItsOwnValue) {
     Device d;
     int n = 0;
-    for (const Setting& s : kSettings) d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, s.name, 100 + n++);
+    for (const Setting& s : kSettings)
+        d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, s.name, 100 + n++);
     d.Call([&] {
         SettingsKey key;
         int i = 0;
-        for (const Setting& s : kSettings) EXPECT_EQ(100 + i++, s.read(key)) << N(s.name);
+        for (const Setting& s : kSettings)
+            EXPECT_EQ(100 + i++, s.read(key)) << N(s.name);
         return DWORD(0);
     });
 }
 
 TEST(Settings, AValueOfAnotherTypeGivesTheDefault) {
     Device d;
-    for (const Setting& s : kSettings) d.registry().SetString(HKEY_LOCAL_MACHINE, kPath, s.name, u"2");
+    for (const Setting& s : kSettings)
+        d.registry().SetString(HKEY_LOCAL_MACHINE, kPath, s.name, u"2");
     d.registry().SetValue(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset", REG_BINARY, {1, 0, 0, 0});
     d.Call([&] {
         SettingsKey key;
-        for (const Setting& s : kSettings) EXPECT_EQ(s.fallback, s.read(key)) << N(s.name);
+        for (const Setting& s : kSettings)
+            EXPECT_EQ(s.fallback, s.read(key)) << N(s.name);
         EXPECT_FALSE(ReadStartAfterReset(key));
         return DWORD(0);
     });
@@ -90,8 +98,8 @@ TEST(Settings, StartAfterResetLooksAtTheLow16Bits) {
         DWORD stored;
         BOOL want;
     } cases[] = {
-        {__LINE__, 0, FALSE},     {__LINE__, 1, TRUE},      {__LINE__, 2, TRUE},
-        {__LINE__, 65536, FALSE}, {__LINE__, 65537, TRUE},  {__LINE__, 0xFFFFFFFF, TRUE},
+        {__LINE__, 0, FALSE},     {__LINE__, 1, TRUE},     {__LINE__, 2, TRUE},
+        {__LINE__, 65536, FALSE}, {__LINE__, 65537, TRUE}, {__LINE__, 0xFFFFFFFF, TRUE},
     };
     for (const Case& c : cases) {
         Device d;
@@ -125,7 +133,8 @@ TEST(Settings, WritersStoreUnderTheirNames) {
     d.Call([&] {
         SettingsKey key;
         int i = 0;
-        for (const Setting& s : kSettings) EXPECT_TRUE(s.write(key, 10 + i++)) << N(s.name);
+        for (const Setting& s : kSettings)
+            EXPECT_TRUE(s.write(key, 10 + i++)) << N(s.name);
         EXPECT_TRUE(WriteStartAfterReset(key, 1));
         EXPECT_TRUE(WriteDropOutgoing(key, -1)) << "the last write wins";
         return DWORD(0);
@@ -162,23 +171,37 @@ TEST(SettingsTables, EveryPositionAndTheFallbackOutsideThem) {
         LONG fallback;
     } tables[] = {
         {__LINE__, "OnStartDelay", OnStartDelayMs, {0, 1000, 2000, 3000, 4000, 5000}, 0},
-        {__LINE__, "TempUnlockDelay", TempUnlockDelayMs, {2000, 3000, 4000, 5000, 6000, 7000, 8000}, 5000},
-        {__LINE__, "RegularSoundBefore", RegularSoundBeforeMs,
-         {0, 1000, 2000, 3000, 4000, 5000, 7000, 10000, 15000, 20000}, 5000},
-        {__LINE__, "RegularSoundDelay", RegularSoundDelayMs,
-         {30000, 60000, 90000, 120000, 180000, 240000, 300000, 480000, 600000}, 180000},
+        {__LINE__,
+         "TempUnlockDelay",
+         TempUnlockDelayMs,
+         {2000, 3000, 4000, 5000, 6000, 7000, 8000},
+         5000},
+        {__LINE__,
+         "RegularSoundBefore",
+         RegularSoundBeforeMs,
+         {0, 1000, 2000, 3000, 4000, 5000, 7000, 10000, 15000, 20000},
+         5000},
+        {__LINE__,
+         "RegularSoundDelay",
+         RegularSoundDelayMs,
+         {30000, 60000, 90000, 120000, 180000, 240000, 300000, 480000, 600000},
+         180000},
         {__LINE__, "TurnOffScr", TurnOffScrMs, {-1, 5000, 10000, 15000, 20000, 25000}, 5000},
-        {__LINE__, "Drop", DropDelayMs,
+        {__LINE__,
+         "Drop",
+         DropDelayMs,
          {-1, 25000, 55000, 115000, 175000, 235000, 295000, 355000, 415000, 475000, 535000, 595000},
          -1},
     };
     for (const Table& t : tables) {
         for (size_t i = 0; i < t.entries.size(); ++i)
-            EXPECT_EQ(t.entries[i], t.ms(int(i))) << "line " << t.line << ": " << t.name << "[" << i << "]";
+            EXPECT_EQ(t.entries[i], t.ms(int(i)))
+                << "line " << t.line << ": " << t.name << "[" << i << "]";
         const int size = int(t.entries.size());
         // 65536 + k has low 16 bits k, inside the table, yet lies past it.
         for (int outside : {-1, -65536, size, size + 1, 65536, 65536 + 1, INT_MAX, INT_MIN})
-            EXPECT_EQ(t.fallback, t.ms(outside)) << "line " << t.line << ": " << t.name << "(" << outside << ")";
+            EXPECT_EQ(t.fallback, t.ms(outside))
+                << "line " << t.line << ": " << t.name << "(" << outside << ")";
     }
 }
 

@@ -6,7 +6,9 @@
 #include <windows.h>
 
 namespace {
-std::u16string S(const WCHAR* s) { return s; }
+std::u16string S(const WCHAR* s) {
+    return s;
+}
 } // namespace
 
 TEST(CrtWide, CopyCompareAndSearch) {
@@ -64,7 +66,8 @@ TEST(CrtWide, FormattingOfTheUsedConversions) {
 
 TEST(CrtWide, BoundedFormattingNeverWritesPastTheCount) {
     WCHAR out[8];
-    for (auto& c : out) c = u'#';
+    for (auto& c : out)
+        c = u'#';
     EXPECT_EQ(-1, _snwprintf(out, 4, u"%d", 123456));
     EXPECT_EQ(u'1', out[0]);
     EXPECT_EQ(u'4', out[3]);

@@ -173,7 +173,8 @@ TEST(Heap, ZeroInitAndFreeRules) {
         auto* p = static_cast<unsigned char*>(LocalAlloc(LMEM_ZEROINIT, 64));
         if (!p) return DWORD(1);
         int nonZero = 0;
-        for (int i = 0; i < 64; ++i) nonZero += p[i] != 0;
+        for (int i = 0; i < 64; ++i)
+            nonZero += p[i] != 0;
         EXPECT_EQ(0, nonZero);
         EXPECT_EQ(64u, LocalSize(p));
         EXPECT_EQ(nullptr, LocalFree(p));
@@ -246,7 +247,8 @@ TEST(Processes, MainReturningEndsTheOtherThreadsAndSignalsTheHandle) {
         CreateThread(
             nullptr, 0,
             [](LPVOID) -> DWORD {
-                for (;;) Sleep(10);
+                for (;;)
+                    Sleep(10);
             },
             nullptr, 0, nullptr);
         Sleep(50);

@@ -20,7 +20,8 @@ struct Steps {
 
 std::string Join(const std::vector<std::string>& v) {
     std::string out;
-    for (auto& s : v) out += s + "\n";
+    for (auto& s : v)
+        out += s + "\n";
     return out;
 }
 

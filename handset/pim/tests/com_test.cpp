@@ -100,18 +100,18 @@ TEST(CoCreateInstance, RefusesWithTheDocumentedErrors) {
         HRESULT expected;
     };
     const Case cases[] = {
-        {"null out pointer", &CLSID_Application, false, CLSCTX_INPROC_SERVER, &IID_IPOutlookApp, true,
-         E_POINTER},
+        {"null out pointer", &CLSID_Application, false, CLSCTX_INPROC_SERVER, &IID_IPOutlookApp,
+         true, E_POINTER},
         {"unknown class", &kOtherIid, false, CLSCTX_INPROC_SERVER, &IID_IPOutlookApp, false,
          REGDB_E_CLASSNOTREG},
-        {"local server only", &CLSID_Application, false, CLSCTX_LOCAL_SERVER, &IID_IPOutlookApp, false,
-         REGDB_E_CLASSNOTREG},
+        {"local server only", &CLSID_Application, false, CLSCTX_LOCAL_SERVER, &IID_IPOutlookApp,
+         false, REGDB_E_CLASSNOTREG},
         {"aggregation", &CLSID_Application, true, CLSCTX_INPROC_SERVER, &IID_IPOutlookApp, false,
          CLASS_E_NOAGGREGATION},
         {"unknown interface", &CLSID_Application, false, CLSCTX_INPROC_SERVER, &kOtherIid, false,
          E_NOINTERFACE},
-        {"a folder's interface", &CLSID_Application, false, CLSCTX_INPROC_SERVER, &IID_IFolder, false,
-         E_NOINTERFACE},
+        {"a folder's interface", &CLSID_Application, false, CLSCTX_INPROC_SERVER, &IID_IFolder,
+         false, E_NOINTERFACE},
     };
     Device d;
     DWORD pid = 0;
@@ -148,7 +148,8 @@ TEST(CoCreateInstance, GivesTheApplicationForEachOfItsInterfaces) {
             ASSERT_NE(nullptr, unknown);
             EXPECT_EQ(1, d.Held(pid, Resource::ComObject));
             IPOutlookApp* app = nullptr;
-            EXPECT_EQ(S_OK, unknown->QueryInterface(IID_IPOutlookApp, reinterpret_cast<void**>(&app)));
+            EXPECT_EQ(S_OK,
+                      unknown->QueryInterface(IID_IPOutlookApp, reinterpret_cast<void**>(&app)));
             EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(app)) << "one object";
             EXPECT_EQ(1u, app->Release());
             EXPECT_EQ(0u, unknown->Release());

@@ -137,9 +137,14 @@ TEST(Application, GetDefaultFolderGivesOnlyContacts) {
         HRESULT expected;
     };
     const Case cases[] = {
-        {olFolderContacts, S_OK},      {olFolderCalendar, E_NOTIMPL}, {olFolderTasks, E_NOTIMPL},
-        {olFolderCities, E_NOTIMPL},   {olFolderInfrared, E_NOTIMPL}, {0, E_INVALIDARG},
-        {-1, E_INVALIDARG},            {11, E_INVALIDARG},
+        {olFolderContacts, S_OK},
+        {olFolderCalendar, E_NOTIMPL},
+        {olFolderTasks, E_NOTIMPL},
+        {olFolderCities, E_NOTIMPL},
+        {olFolderInfrared, E_NOTIMPL},
+        {0, E_INVALIDARG},
+        {-1, E_INVALIDARG},
+        {11, E_INVALIDARG},
     };
     Device d;
     d.Call(Body([&] {
@@ -241,7 +246,8 @@ TEST(Objects, DispatchAndUnbuiltMethodsFailLoudly) {
         DISPID id = 0;
         LPOLESTR name = const_cast<LPOLESTR>(u"Items");
         EXPECT_EQ(E_NOTIMPL, s.folder->GetIDsOfNames(IID_IUnknown, &name, 1, 0, &id));
-        EXPECT_EQ(E_NOTIMPL, s.items->Invoke(0, IID_IUnknown, 0, 0, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(E_NOTIMPL,
+                  s.items->Invoke(0, IID_IUnknown, 0, 0, nullptr, nullptr, nullptr, nullptr));
 
         IDispatch* out = reinterpret_cast<IDispatch*>(0x1);
         EXPECT_EQ(E_NOTIMPL, s.app->CreateItem(olContactItem, &out));
@@ -388,7 +394,8 @@ TEST(Contact, EachGetterReadsItsOwnProperty) {
     ASSERT_EQ(std::size(getters), handset::ContactProperties().size());
     Device d;
     ContactRecord full;
-    for (auto& p : handset::ContactProperties()) full.*p.field = handset::Widen(p.name);
+    for (auto& p : handset::ContactProperties())
+        full.*p.field = handset::Widen(p.name);
     d.contacts().Add(full);
     d.contacts().Add(ContactRecord{});
     d.Call(Body([&] {
@@ -447,7 +454,8 @@ TEST(Accounting, ObjectsAreCountedWhileAliveAndReferencesKeepThemAlive) {
         EXPECT_EQ(2, d.Held(pid, Resource::ComObject));
         s.items->Release();
         s.items = nullptr;
-        EXPECT_EQ(0, d.Held(pid, Resource::ComObject)) << "the last holder took the application along";
+        EXPECT_EQ(0, d.Held(pid, Resource::ComObject))
+            << "the last holder took the application along";
         EXPECT_EQ(0u, d.contacts().ObjectsAlive());
         CoUninitialize();
     }));
@@ -571,9 +579,11 @@ TEST(Faults, MethodsFailWithThePlannedError) {
         }));
         // Only the planned call fails, and only with the planned error.
         std::string expected;
-        for (const Case& other : cases) expected += (other.function == c.function ? Hex(c.error) : Hex(S_OK)) + " ";
+        for (const Case& other : cases)
+            expected += (other.function == c.function ? Hex(c.error) : Hex(S_OK)) + " ";
         EXPECT_EQ(expected, log) << c.function;
-        EXPECT_EQ(0, d.Held(pid, Resource::ComString)) << c.function << ": a failed getter hands out nothing";
+        EXPECT_EQ(0, d.Held(pid, Resource::ComString))
+            << c.function << ": a failed getter hands out nothing";
         EXPECT_EQ(0, d.Held(pid, Resource::ComObject)) << c.function;
     }
 }

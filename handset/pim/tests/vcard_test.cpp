@@ -48,11 +48,14 @@ std::string Filled(const ContactRecord& c) {
 
 std::string Join(const std::vector<std::string>& lines) {
     std::string out;
-    for (auto& l : lines) out += l + "\n";
+    for (auto& l : lines)
+        out += l + "\n";
     return out;
 }
 
-std::filesystem::path VcardDir() { return std::filesystem::path(PIM_TESTDATA) / "vcard"; }
+std::filesystem::path VcardDir() {
+    return std::filesystem::path(PIM_TESTDATA) / "vcard";
+}
 
 } // namespace
 
@@ -65,12 +68,11 @@ TEST(VcardLines, UnfoldsFoldedLinesWithEitherLineEnd) {
 }
 
 TEST(VcardLines, JoinsQuotedPrintableSoftBreaks) {
-    ContactRecord c = One(Card("2.1",
-                               "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BC=\r\n"
-                               "ller;J=C3=B6rg\r\n"
-                               "NOTE;QUOTED-PRINTABLE:line one=0D=0A=\r\n"
-                               "line two\r\n"
-                               "TEL;HOME:555\r\n"));
+    ContactRecord c = One(Card("2.1", "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BC=\r\n"
+                                      "ller;J=C3=B6rg\r\n"
+                                      "NOTE;QUOTED-PRINTABLE:line one=0D=0A=\r\n"
+                                      "line two\r\n"
+                                      "TEL;HOME:555\r\n"));
     EXPECT_EQ("Müller", Narrow(c.lastName));
     EXPECT_EQ("Jörg", Narrow(c.firstName));
     EXPECT_EQ("555", Narrow(c.homeTelephoneNumber))
@@ -78,15 +80,14 @@ TEST(VcardLines, JoinsQuotedPrintableSoftBreaks) {
 }
 
 TEST(VcardLines, BlankLinesAndUnknownOrBinaryPropertiesAreSkipped) {
-    ContactRecord c = One(Card("2.1",
-                               "PHOTO;ENCODING=BASE64;TYPE=JPEG:\r\n"
-                               "    /9j/4AAQSkZJRgABAQEAYABgAAD\r\n"
-                               "    not base64 at all: skipped unread\r\n"
-                               "\r\n"
-                               "X-CUSTOM;X-PARAM=\"a;b:c\":whatever\r\n"
-                               "item7.X-ABLabel:_$!<HomePage>!$_\r\n"
-                               "\r\n"
-                               "TEL;CELL:555 0100\r\n"));
+    ContactRecord c = One(Card("2.1", "PHOTO;ENCODING=BASE64;TYPE=JPEG:\r\n"
+                                      "    /9j/4AAQSkZJRgABAQEAYABgAAD\r\n"
+                                      "    not base64 at all: skipped unread\r\n"
+                                      "\r\n"
+                                      "X-CUSTOM;X-PARAM=\"a;b:c\":whatever\r\n"
+                                      "item7.X-ABLabel:_$!<HomePage>!$_\r\n"
+                                      "\r\n"
+                                      "TEL;CELL:555 0100\r\n"));
     EXPECT_EQ("MobileTelephoneNumber=555 0100\n", Filled(c));
 }
 
@@ -108,7 +109,8 @@ TEST(VcardValues, CharsetsAndEncodingsDecode) {
         {"FN;ENCODING=8BIT:plain", "plain"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.expected, Narrow(One(Card("2.1", std::string(c.line) + "\r\n")).fileAs)) << c.line;
+        EXPECT_EQ(c.expected, Narrow(One(Card("2.1", std::string(c.line) + "\r\n")).fileAs))
+            << c.line;
 }
 
 TEST(VcardValues, EscapesDependOnTheVersion) {
@@ -125,20 +127,18 @@ TEST(VcardValues, EscapesDependOnTheVersion) {
 }
 
 TEST(VcardMapping, NameOrganisationTitleAndFileAs) {
-    ContactRecord c = One(Card("3.0",
-                               "N:Doe;John;Richter,James;Dr.,Prof.;Sr.,Jr.\r\n"
-                               "FN:Prof. John Doe\r\n"
-                               "ORG:IBM;Accounting;Dungeon\r\n"
-                               "TITLE:Money Counter\r\n"));
+    ContactRecord c = One(Card("3.0", "N:Doe;John;Richter,James;Dr.,Prof.;Sr.,Jr.\r\n"
+                                      "FN:Prof. John Doe\r\n"
+                                      "ORG:IBM;Accounting;Dungeon\r\n"
+                                      "TITLE:Money Counter\r\n"));
     EXPECT_EQ("FirstName=John\nMiddleName=Richter James\nLastName=Doe\nTitle=Dr., Prof.\n"
               "Suffix=Sr., Jr.\nFileAs=Prof. John Doe\nCompanyName=IBM\nDepartment=Accounting\n"
               "JobTitle=Money Counter\n",
               Filled(c));
     // An escaped comma is one value; an explicit file-as wins over FN wherever it stands.
-    ContactRecord e = One(Card("3.0",
-                               "X-EVOLUTION-FILE-AS:Doe\\, John\r\n"
-                               "N:Doe;John;Richter\\, James;;\r\n"
-                               "FN:Mr. John Doe\r\n"));
+    ContactRecord e = One(Card("3.0", "X-EVOLUTION-FILE-AS:Doe\\, John\r\n"
+                                      "N:Doe;John;Richter\\, James;;\r\n"
+                                      "FN:Mr. John Doe\r\n"));
     EXPECT_EQ("Doe, John", Narrow(e.fileAs));
     EXPECT_EQ("Richter, James", Narrow(e.middleName));
 }
@@ -174,20 +174,21 @@ TEST(VcardMapping, TelTypesChooseTheSlot) {
         ContactRecord r = One(Card(c.version, std::string(c.head) + ":555-0100\r\n"));
         EXPECT_EQ(std::string(c.slot) + "=555-0100\n", Filled(r)) << c.head;
     }
-    ContactRecord uri = One(Card("4.0", "TEL;VALUE=uri;TYPE=\"work,voice\":tel:+1-418-656-9254;ext=102\r\n"));
-    EXPECT_EQ("BusinessTelephoneNumber=+1-418-656-9254\n", Filled(uri)) << "a tel: URI gives its number";
+    ContactRecord uri =
+        One(Card("4.0", "TEL;VALUE=uri;TYPE=\"work,voice\":tel:+1-418-656-9254;ext=102\r\n"));
+    EXPECT_EQ("BusinessTelephoneNumber=+1-418-656-9254\n", Filled(uri))
+        << "a tel: URI gives its number";
 }
 
 TEST(VcardMapping, LaterNumbersTakeSecondSlotsThenRadioThenANote) {
     std::vector<std::string> notes;
-    ContactRecord c = One(Card("3.0",
-                               "TEL;TYPE=WORK:1\r\n"
-                               "TEL;TYPE=HOME:2\r\n"
-                               "TEL;TYPE=WORK:3\r\n"
-                               "TEL:4\r\n"
-                               "TEL;TYPE=WORK:5\r\n"
-                               "TEL;TYPE=CELL:6\r\n"
-                               "TEL;TYPE=CELL:7\r\n"),
+    ContactRecord c = One(Card("3.0", "TEL;TYPE=WORK:1\r\n"
+                                      "TEL;TYPE=HOME:2\r\n"
+                                      "TEL;TYPE=WORK:3\r\n"
+                                      "TEL:4\r\n"
+                                      "TEL;TYPE=WORK:5\r\n"
+                                      "TEL;TYPE=CELL:6\r\n"
+                                      "TEL;TYPE=CELL:7\r\n"),
                           &notes);
     EXPECT_EQ("BusinessTelephoneNumber=1\nBusiness2TelephoneNumber=3\nHomeTelephoneNumber=2\n"
               "Home2TelephoneNumber=4\nMobileTelephoneNumber=6\nRadioTelephoneNumber=5\n",
@@ -197,16 +198,15 @@ TEST(VcardMapping, LaterNumbersTakeSecondSlotsThenRadioThenANote) {
 
 TEST(VcardMapping, EmailsFillThreeSlotsAndFirstValuesWin) {
     std::vector<std::string> notes;
-    ContactRecord c = One(Card("3.0",
-                               "EMAIL;TYPE=INTERNET:a@x\r\n"
-                               "EMAIL:\r\n"
-                               "item1.EMAIL;TYPE=WORK:b@x\r\n"
-                               "EMAIL:c@x\r\n"
-                               "EMAIL:d@x\r\n"
-                               "ORG:One;Dept\r\n"
-                               "ORG:Two\r\n"
-                               "TITLE:\r\n"
-                               "TITLE:Boss\r\n"),
+    ContactRecord c = One(Card("3.0", "EMAIL;TYPE=INTERNET:a@x\r\n"
+                                      "EMAIL:\r\n"
+                                      "item1.EMAIL;TYPE=WORK:b@x\r\n"
+                                      "EMAIL:c@x\r\n"
+                                      "EMAIL:d@x\r\n"
+                                      "ORG:One;Dept\r\n"
+                                      "ORG:Two\r\n"
+                                      "TITLE:\r\n"
+                                      "TITLE:Boss\r\n"),
                           &notes);
     EXPECT_EQ("CompanyName=One\nDepartment=Dept\nJobTitle=Boss\nEmail1Address=a@x\n"
               "Email2Address=b@x\nEmail3Address=c@x\n",
@@ -231,7 +231,8 @@ TEST(VcardErrors, BrokenTextIsRefusedNamingTheLine) {
         {"text outside", Card("3.0", "FN:A\n") + "\nFN:B\n", "t.vcf:6: text outside a card"},
         {"no colon", Card("3.0", "FN A\r\n"), "t.vcf:3: no ':' in the line"},
         {"no name", Card("3.0", ":value\r\n"), "t.vcf:3: a property without a name"},
-        {"line count over folds", Card("3.0", "NOTE:a\r\n b\r\n c\r\nFN x\r\n"), "t.vcf:6: no ':' in the line"},
+        {"line count over folds", Card("3.0", "NOTE:a\r\n b\r\n c\r\nFN x\r\n"),
+         "t.vcf:6: no ':' in the line"},
         {"line count over soft breaks", Card("2.1", "NOTE;QUOTED-PRINTABLE:a=\r\nb\r\nbad\r\n"),
          "t.vcf:5: no ':' in the line"},
         {"unknown encoding", Card("2.1", "NOTE;ENCODING=X-UUENCODE:xx\r\n"),
@@ -243,7 +244,11 @@ TEST(VcardErrors, BrokenTextIsRefusedNamingTheLine) {
          "t.vcf:3: FN: BASE64 value does not decode"},
         {"nothing", "", "t.vcf: no vCard in the text"},
         {"blank lines only", "\r\n\r\n", "t.vcf: no vCard in the text"},
-        {"UTF-16", std::string("\xFF\xFE" "B\0E\0", 6), "t.vcf:1: UTF-16 text is not supported; save the file as UTF-8"},
+        {"UTF-16",
+         std::string("\xFF\xFE"
+                     "B\0E\0",
+                     6),
+         "t.vcf:1: UTF-16 text is not supported; save the file as UTF-8"},
     };
     for (const Case& c : cases) {
         VcardResult result;
@@ -271,9 +276,10 @@ TEST(VcardStore, LoadingIsAllOrNothing) {
     EXPECT_EQ("Kept", Narrow(store.At(0)->lastName));
 
     std::vector<std::string> notes;
-    EXPECT_TRUE(store.LoadVcfText(Card("3.0", "N:Good;One;;;\r\nEMAIL:a\r\nEMAIL:b\r\nEMAIL:c\r\nEMAIL:d\r\n") +
-                                      Card("2.1", "N:Also;Two\r\n"),
-                                  "good.vcf", &error, &notes));
+    EXPECT_TRUE(store.LoadVcfText(
+        Card("3.0", "N:Good;One;;;\r\nEMAIL:a\r\nEMAIL:b\r\nEMAIL:c\r\nEMAIL:d\r\n") +
+            Card("2.1", "N:Also;Two\r\n"),
+        "good.vcf", &error, &notes));
     ASSERT_EQ(3u, store.Count());
     EXPECT_EQ("Good", Narrow(store.At(1)->lastName)) << "added after what was there, in file order";
     EXPECT_EQ("Also", Narrow(store.At(2)->lastName));
@@ -291,7 +297,7 @@ TEST(VcardStore, AFileThatCannotBeOpenedIsNamed) {
 // ---- The files real address books wrote --------------------------------------
 
 class VcardFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!std::filesystem::is_directory(VcardDir()))
             GTEST_SKIP() << "no shared vCard test data at " << VcardDir();
@@ -301,9 +307,11 @@ protected:
         device_.reset(); // one Device at a time
         device_ = std::make_unique<Device>();
         std::string error;
-        EXPECT_TRUE(device_->contacts().LoadVcf((VcardDir() / name).string(), &error, notes)) << error;
+        EXPECT_TRUE(device_->contacts().LoadVcf((VcardDir() / name).string(), &error, notes))
+            << error;
         std::vector<ContactRecord> out;
-        for (size_t i = 0; i < device_->contacts().Count(); ++i) out.push_back(*device_->contacts().At(i));
+        for (size_t i = 0; i < device_->contacts().Count(); ++i)
+            out.push_back(*device_->contacts().At(i));
         return out;
     }
     std::unique_ptr<Device> device_;
@@ -412,8 +420,11 @@ TEST_F(VcardFiles, WhatHasNoPlaceIsNoted) {
     EXPECT_EQ("Organization1", Narrow(cards[0].companyName));
     EXPECT_EQ("Title1", Narrow(cards[0].jobTitle));
     std::string all = Join(notes);
-    for (const char* dropped : {"TEL 555-555-1118", "TEL 555-555-1119", "EMAIL other@example.com",
-                                "EMAIL custom@example.com", "ORG after the first", "TITLE after the first"})
+    for (const char* dropped :
+         {"TEL 555-555-1118", "TEL 555-555-1119", "EMAIL other@example.com",
+          "EMAIL custom@example.com", "ORG after the first", "TITLE after the first"})
         EXPECT_NE(std::string::npos, all.find(dropped)) << dropped << " in\n" << all;
-    EXPECT_EQ(0u, all.rfind(VcardDir().string() + "/fullcontact.vcf:", 0)) << "notes name the file:\n" << all;
+    EXPECT_EQ(0u, all.rfind(VcardDir().string() + "/fullcontact.vcf:", 0))
+        << "notes name the file:\n"
+        << all;
 }

@@ -16,7 +16,9 @@ namespace {
 
 const std::u16string kApp = u"Software\\Apps\\Test";
 
-std::string N(std::u16string_view s) { return handset::Narrow(s); }
+std::string N(std::u16string_view s) {
+    return handset::Narrow(s);
+}
 
 } // namespace
 
@@ -57,7 +59,8 @@ TEST(RegOpenKeyEx, ReportsTheDocumentedErrors) {
             EXPECT_EQ(HKEY(uintptr_t(0xBAD)), key) << "line " << c.line << ": output untouched";
         }
     }
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, 0, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, 0, nullptr));
     EXPECT_EQ(0u, d.registry().OpenHandleCount());
 }
 
@@ -127,8 +130,8 @@ TEST(RegCreateKeyEx, RejectsBadArgumentsAndMakesNothing) {
     Device d;
     HKEY key = nullptr;
     DWORD disp = 0;
-    EXPECT_EQ(ERROR_INVALID_PARAMETER,
-              RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"A\\\\B", 0, nullptr, 0, 0, nullptr, &key, &disp));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"A\\\\B", 0, nullptr, 0,
+                                                       0, nullptr, &key, &disp));
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
               RegCreateKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, nullptr, 0, 0, nullptr, &key, &disp));
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
@@ -137,8 +140,8 @@ TEST(RegCreateKeyEx, RejectsBadArgumentsAndMakesNothing) {
               RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"A", 0, nullptr, 0x10, 0, nullptr, &key, &disp));
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
               RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"A", 0, nullptr, 0, 0, nullptr, nullptr, &disp));
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegCreateKeyExW(HKEY(uintptr_t(0x77)), u"A", 0, nullptr, 0, 0,
-                                                    nullptr, &key, &disp));
+    EXPECT_EQ(ERROR_INVALID_HANDLE,
+              RegCreateKeyExW(HKEY(uintptr_t(0x77)), u"A", 0, nullptr, 0, 0, nullptr, &key, &disp));
     EXPECT_EQ(nullptr, key);
     EXPECT_EQ(0u, disp);
     EXPECT_FALSE(d.registry().KeyExists(HKEY_LOCAL_MACHINE, u"A"));
@@ -197,7 +200,8 @@ TEST(RegQueryValueEx, SizesAndErrorMoreData) {
     DWORD size = sizeof buffer;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, u"Blob", nullptr, nullptr, buffer, &size));
     DWORD reserved = 0;
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExW(key, u"Blob", &reserved, nullptr, buffer, &size));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegQueryValueExW(key, u"Blob", &reserved, nullptr, buffer, &size));
     RegCloseKey(key);
 }
 
@@ -238,7 +242,8 @@ TEST(RegSetValueEx, KeepsTypeAndBytesOfEveryKind) {
         std::vector<BYTE> got(buffer, buffer + size);
         EXPECT_EQ(c.data, got) << "line " << c.line << ": " << Hex(got);
     }
-    EXPECT_EQ(1u, d.registry().ValueNames(HKEY_LOCAL_MACHINE, kApp).size()) << "one value, rewritten";
+    EXPECT_EQ(1u, d.registry().ValueNames(HKEY_LOCAL_MACHINE, kApp).size())
+        << "one value, rewritten";
     RegCloseKey(key);
 }
 
@@ -248,12 +253,15 @@ TEST(RegSetValueEx, RejectsBadArgumentsAndWritesNothing) {
     BYTE data[4] = {1, 2, 3, 4};
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueExW(key, u"V", 0, REG_BINARY, nullptr, 4));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueExW(key, u"V", 1, REG_BINARY, data, 4));
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegSetValueExW(HKEY(uintptr_t(0x99)), u"V", 0, REG_BINARY, data, 4));
+    EXPECT_EQ(ERROR_INVALID_HANDLE,
+              RegSetValueExW(HKEY(uintptr_t(0x99)), u"V", 0, REG_BINARY, data, 4));
     EXPECT_TRUE(d.registry().ValueNames(HKEY_LOCAL_MACHINE, kApp).empty());
     EXPECT_EQ(0u, d.timeline().Count("registry.write"));
     // No data at all is a value of no bytes.
     EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"V", 0, REG_BINARY, nullptr, 0));
-    EXPECT_EQ(0u, d.registry().Get(HKEY_LOCAL_MACHINE, kApp, u"V").value_or(RegValue{0, {1}}).data.size());
+    EXPECT_EQ(
+        0u,
+        d.registry().Get(HKEY_LOCAL_MACHINE, kApp, u"V").value_or(RegValue{0, {1}}).data.size());
     RegCloseKey(key);
 }
 
@@ -304,8 +312,8 @@ TEST(RegValues, DefaultValueIsTheValueWithNoName) {
     Device d;
     HKEY key = CreateKey(HKEY_LOCAL_MACHINE, kApp.c_str());
     auto text = Sz(u"default");
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(key, nullptr, 0, REG_SZ, text.data(), static_cast<DWORD>(text.size())));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, nullptr, 0, REG_SZ, text.data(),
+                                            static_cast<DWORD>(text.size())));
     for (const char16_t* name : {static_cast<const char16_t*>(nullptr), u""}) {
         DWORD size = 0, type = 0;
         EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, name, nullptr, &type, nullptr, &size));
@@ -320,19 +328,21 @@ TEST(RegValues, DefaultValueIsTheValueWithNoName) {
     EXPECT_EQ(0u, maxName);
     WCHAR name[8] = {u'?'};
     DWORD chars = 8;
-    EXPECT_EQ(ERROR_SUCCESS, RegEnumValueW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegEnumValueW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(0u, chars);
     EXPECT_EQ(0, name[0]);
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key, u""));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegQueryValueExW(key, nullptr, nullptr, nullptr, nullptr, nullptr));
     RegCloseKey(key);
 }
 
 TEST(RegQueryInfoKey, LongestValueDataIsTakenAcrossAllTypes) {
     Device d;
     auto& r = d.registry();
-    r.SetDword(HKEY_LOCAL_MACHINE, kApp, u"A", 1);                                  // 4 bytes
-    r.SetString(HKEY_LOCAL_MACHINE, kApp, u"LongerName", u"twelve chars");          // 26 bytes
+    r.SetDword(HKEY_LOCAL_MACHINE, kApp, u"A", 1);                                   // 4 bytes
+    r.SetString(HKEY_LOCAL_MACHINE, kApp, u"LongerName", u"twelve chars");           // 26 bytes
     r.SetValue(HKEY_LOCAL_MACHINE, kApp, u"Bin", REG_BINARY, std::vector<BYTE>(30)); // 30 bytes
     r.SetValue(HKEY_LOCAL_MACHINE, kApp, u"Empty", REG_NONE, {});
     r.CreateKey(HKEY_LOCAL_MACHINE, kApp + u"\\Sub");
@@ -340,9 +350,9 @@ TEST(RegQueryInfoKey, LongestValueDataIsTakenAcrossAllTypes) {
     r.CreateKey(HKEY_LOCAL_MACHINE, kApp + u"\\Subkey7");
     HKEY key = OpenKey(HKEY_LOCAL_MACHINE, kApp.c_str());
     DWORD subkeys = 0, maxSubkey = 0, maxClass = 9, values = 0, maxName = 0, maxData = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &maxSubkey,
-                                              &maxClass, &values, &maxName, &maxData, nullptr,
-                                              nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, &maxClass,
+                               &values, &maxName, &maxData, nullptr, nullptr));
     EXPECT_EQ(2u, subkeys);
     EXPECT_EQ(7u, maxSubkey) << "characters, no terminator";
     EXPECT_EQ(0u, maxClass);
@@ -363,12 +373,14 @@ TEST(RegQueryInfoKey, LongestValueDataIsTakenAcrossAllTypes) {
     // A key without values: zero.
     HKEY sub = OpenKey(key, u"Sub");
     maxData = 77;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(sub, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, &maxData, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryInfoKeyW(sub, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, &maxData, nullptr, nullptr));
     EXPECT_EQ(0u, maxData);
     // Every output is optional.
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr));
     DWORD reserved = 0;
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
               RegQueryInfoKeyW(key, nullptr, nullptr, &reserved, nullptr, nullptr, nullptr, nullptr,
@@ -409,8 +421,9 @@ TEST(RegQueryInfoKey, ClassAndErrorMoreData) {
         EXPECT_EQ(c.wantText, N(text)) << "line " << c.line;
     }
     DWORD chars = 0;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(key, nullptr, &chars, nullptr, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryInfoKeyW(key, nullptr, &chars, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(8u, chars) << "the length alone";
     WCHAR buffer[4];
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
@@ -429,7 +442,8 @@ TEST(RegQueryInfoKey, ClassAndErrorMoreData) {
 TEST(RegEnum, KeysAndValuesInCreationOrderThenNoMoreItems) {
     Device d;
     auto& r = d.registry();
-    for (const char16_t* name : {u"Zeta", u"alpha", u"Mid"}) r.CreateKey(HKEY_LOCAL_MACHINE, kApp + u"\\" + name);
+    for (const char16_t* name : {u"Zeta", u"alpha", u"Mid"})
+        r.CreateKey(HKEY_LOCAL_MACHINE, kApp + u"\\" + name);
     r.SetDword(HKEY_LOCAL_MACHINE, kApp, u"z", 1);
     r.SetString(HKEY_LOCAL_MACHINE, kApp, u"A", u"x");
     HKEY key = OpenKey(HKEY_LOCAL_MACHINE, kApp.c_str());
@@ -473,14 +487,18 @@ TEST(RegEnum, SmallBuffersGetErrorMoreDataAndAreLeftAlone) {
     WCHAR name[8];
     std::fill(std::begin(name), std::end(name), u'?');
     DWORD chars = 5; // "Child" needs 6 with its terminator
-    EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_MORE_DATA,
+              RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(5u, chars);
     EXPECT_EQ(u'?', name[0]);
     chars = 6;
-    EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(5u, chars);
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(key, 1, name, &chars, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegEnumKeyExW(key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS,
+              RegEnumKeyExW(key, 1, name, &chars, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumKeyExW(key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr));
 
     std::fill(std::begin(name), std::end(name), u'?');
     chars = 5; // "Value" needs 6
@@ -498,7 +516,8 @@ TEST(RegEnum, SmallBuffersGetErrorMoreDataAndAreLeftAlone) {
     EXPECT_EQ(ERROR_SUCCESS, RegEnumValueW(key, 0, name, &chars, nullptr, nullptr, data, &size));
     EXPECT_EQ("Value", N(std::u16string(name, chars)));
     EXPECT_EQ((std::vector<BYTE>{1, 2, 3, 4, 5}), std::vector<BYTE>(data, data + size));
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueW(key, 1, name, &chars, nullptr, nullptr, data, &size));
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS,
+              RegEnumValueW(key, 1, name, &chars, nullptr, nullptr, data, &size));
     RegCloseKey(key);
 }
 

@@ -21,7 +21,8 @@ TEST(RegHandles, AreNewValuesDistinctFromTheRootsAndNeverGivenTwice) {
     HKEY second = OpenKey(HKEY_LOCAL_MACHINE, u"Software");
     EXPECT_NE(first, second) << "a closed handle's value does not come back";
     DWORD size = 0;
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryValueExW(first, u"x", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(ERROR_INVALID_HANDLE,
+              RegQueryValueExW(first, u"x", nullptr, nullptr, nullptr, &size));
     RegCloseKey(second);
 
     // The roots close as a no-op and stay usable.
@@ -74,7 +75,8 @@ TEST(RegHandles, ThoseLeftOpenAreClosedWhenTheProcessEnds) {
     d.registry().CreateKey(HKEY_LOCAL_MACHINE, u"Software");
     std::vector<HKEY> leaked;
     DWORD pid = d.StartProcess("leaker", [&] {
-        for (int i = 0; i < 3; ++i) leaked.push_back(OpenKey(HKEY_LOCAL_MACHINE, u"Software"));
+        for (int i = 0; i < 3; ++i)
+            leaked.push_back(OpenKey(HKEY_LOCAL_MACHINE, u"Software"));
         RegCloseKey(leaked[0]);
         return DWORD(0);
     });
@@ -113,11 +115,13 @@ TEST(RegHandles, OnADeletedKeyAnswerKeyDeletedAndStillClose) {
         EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExW(h, u"V", nullptr, nullptr, data, &size));
         EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExW(h, u"New", 0, REG_DWORD, data, 4));
         EXPECT_EQ(ERROR_KEY_DELETED, RegDeleteValueW(h, u"V"));
-        EXPECT_EQ(ERROR_KEY_DELETED, RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &count, nullptr,
-                                                      nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                      nullptr));
-        EXPECT_EQ(ERROR_KEY_DELETED, RegEnumKeyExW(h, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
-        EXPECT_EQ(ERROR_KEY_DELETED, RegEnumValueW(h, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(ERROR_KEY_DELETED,
+                  RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(ERROR_KEY_DELETED,
+                  RegEnumKeyExW(h, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(ERROR_KEY_DELETED,
+                  RegEnumValueW(h, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
         EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyExW(h, u"", 0, 0, &out));
         EXPECT_EQ(ERROR_KEY_DELETED,
                   RegCreateKeyExW(h, u"Again", 0, nullptr, 0, 0, nullptr, &out, &disp));
@@ -169,7 +173,8 @@ TEST(RegFaults, EachCallReturnsThePlannedErrorAndChangesNothing) {
         {__LINE__, "RegQueryValueExW",
          [](HKEY key) {
              DWORD size = 4, value = 99;
-             LONG r = RegQueryValueExW(key, u"V", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+             LONG r = RegQueryValueExW(key, u"V", nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
+                                       &size);
              EXPECT_EQ(99u, value);
              return r;
          }},
@@ -236,7 +241,8 @@ TEST(RegDriver, ReadsAndWritesPastTheFaultPlanAndTheAccounting) {
     r.SetDword(HKEY_CURRENT_USER, u"Control\\Volume", u"Level", 0x80000000u);
     r.SetString(HKEY_CURRENT_USER, u"Control", u"Name", u"phone");
     EXPECT_EQ(0x80000000u, r.GetDword(HKEY_CURRENT_USER, u"CONTROL\\volume", u"level").value_or(0));
-    EXPECT_EQ("phone", handset::Narrow(r.GetString(HKEY_CURRENT_USER, u"Control", u"Name").value_or(u"")));
+    EXPECT_EQ("phone",
+              handset::Narrow(r.GetString(HKEY_CURRENT_USER, u"Control", u"Name").value_or(u"")));
     EXPECT_FALSE(r.GetDword(HKEY_CURRENT_USER, u"Control", u"Name")) << "not a DWORD";
     EXPECT_FALSE(r.Get(HKEY_CURRENT_USER, u"Nowhere", u"Name"));
     EXPECT_FALSE(r.KeyExists(HKEY_LOCAL_MACHINE, u"Control")) << "roots are apart";

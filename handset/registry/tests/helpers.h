@@ -53,7 +53,8 @@ inline HKEY OpenKey(HKEY root, const char16_t* path) {
 inline HKEY CreateKey(HKEY root, const char16_t* path) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    LONG r = RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition);
+    LONG r =
+        RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition);
     return r == ERROR_SUCCESS ? key : nullptr;
 }
 

@@ -16,7 +16,8 @@ namespace {
 
 std::string Load(Device& d, const std::string& text, const std::string& source = "phone.reg") {
     std::string error;
-    if (!d.registry().LoadRegText(text, source, &error)) return error.empty() ? "(no message)" : error;
+    if (!d.registry().LoadRegText(text, source, &error))
+        return error.empty() ? "(no message)" : error;
     return "";
 }
 
@@ -47,23 +48,33 @@ TEST(RegFileLoad, EachKindOfValueLine) {
         {__LINE__, "\"Bin\"=hex: 1 , 2 ,3", u"Bin", {REG_BINARY, {1, 2, 3}}},
         {__LINE__, "\"None\"=hex(0):", u"None", {REG_NONE, {}}},
         {__LINE__, "\"Exp\"=hex(2):25,00,41,00,25,00,00,00", u"Exp", {REG_EXPAND_SZ, Sz(u"%A%")}},
-        {__LINE__, "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00", u"Multi",
+        {__LINE__,
+         "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00",
+         u"Multi",
          {REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}}},
-        {__LINE__, "\"Q\"=hex(b):01,02,03,04,05,06,07,08", u"Q", {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}}},
+        {__LINE__,
+         "\"Q\"=hex(b):01,02,03,04,05,06,07,08",
+         u"Q",
+         {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}}},
         {__LINE__, "\"Q\"=HEX(B):01", u"Q", {REG_QWORD, {1}}},
         {__LINE__, "\"Short\"=hex(4):01", u"Short", {REG_DWORD, {1}}},
         {__LINE__, "\"Own\"=hex(12345):ee", u"Own", {0x12345, {0xEE}}},
-        {__LINE__, "\"Long\"=hex:01,02,\\\n  03,04,\\\n\t05", u"Long", {REG_BINARY, {1, 2, 3, 4, 5}}},
+        {__LINE__,
+         "\"Long\"=hex:01,02,\\\n  03,04,\\\n\t05",
+         u"Long",
+         {REG_BINARY, {1, 2, 3, 4, 5}}},
         {__LINE__, "\"Long\"=hex(7):61,00,\\\r\n  00,00", u"Long", {REG_MULTI_SZ, {'a', 0, 0, 0}}},
     };
     for (const Case& c : cases) {
         Device d;
-        std::string text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril]\n" + c.text + "\n";
+        std::string text =
+            "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril]\n" + c.text + "\n";
         ASSERT_EQ("", Load(d, text)) << "line " << c.line;
         auto got = d.registry().Get(HKEY_LOCAL_MACHINE, kKey, c.name);
         EXPECT_EQ(c.want, got.value_or(RegValue{0xDEAD, {}}))
             << "line " << c.line << ": " << Describe(got);
-        EXPECT_EQ(1u, d.registry().ValueNames(HKEY_LOCAL_MACHINE, kKey).size()) << "line " << c.line;
+        EXPECT_EQ(1u, d.registry().ValueNames(HKEY_LOCAL_MACHINE, kKey).size())
+            << "line " << c.line;
     }
 }
 
@@ -94,9 +105,11 @@ TEST(RegFileLoad, SectionsCommentsAndDeletions) {
     EXPECT_FALSE(r.KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Old"));
     EXPECT_FALSE(r.Get(HKEY_LOCAL_MACHINE, u"Software\\Apps", u"Drop"));
     EXPECT_EQ(2u, r.GetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps", u"Keep").value_or(0));
-    EXPECT_EQ("on the root", handset::Narrow(r.GetString(HKEY_CURRENT_USER, u"", u"").value_or(u"")));
+    EXPECT_EQ("on the root",
+              handset::Narrow(r.GetString(HKEY_CURRENT_USER, u"", u"").value_or(u"")));
     EXPECT_TRUE(r.KeyExists(HKEY_CLASSES_ROOT, u"Empty"));
-    EXPECT_EQ(2u, r.GetDword(HKEY_USERS, u"Default\\Sub", u"A").value_or(0)) << "the later line wins";
+    EXPECT_EQ(2u, r.GetDword(HKEY_USERS, u"Default\\Sub", u"A").value_or(0))
+        << "the later line wins";
     EXPECT_EQ(1u, r.ValueNames(HKEY_USERS, u"Default\\Sub").size());
     EXPECT_EQ(1u, d.timeline().Count("registry.load"));
 }
@@ -117,7 +130,8 @@ TEST(RegFileLoad, HeadersAndEncodings) {
     } cases[] = {
         {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=\"plain\"\n", u"plain"},
         {__LINE__, "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"V\"=\"crlf\"\r\n", u"crlf"},
-        {__LINE__, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=\"five\"",
+        {__LINE__,
+         "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=\"five\"",
          u"five"},
         {__LINE__, "\xEF\xBB\xBFREGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=\"bom \xE2\x82\xAC\"\n",
          u"bom €"},
@@ -132,7 +146,8 @@ TEST(RegFileLoad, HeadersAndEncodings) {
         Device d;
         ASSERT_EQ("", Load(d, c.text)) << "line " << c.line;
         auto got = d.registry().GetString(HKEY_LOCAL_MACHINE, u"K", u"V");
-        EXPECT_EQ(handset::Narrow(c.want), handset::Narrow(got.value_or(u"(none)"))) << "line " << c.line;
+        EXPECT_EQ(handset::Narrow(c.want), handset::Narrow(got.value_or(u"(none)")))
+            << "line " << c.line;
     }
 }
 
@@ -154,18 +169,23 @@ TEST(RegFileLoad, ErrorsNameTheSourceAndLine) {
          "5.00, found 'REGEDIT5'"},
         {__LINE__, head + "\"A\"=dword:123456789\n",
          "phone.reg:4: bad dword '123456789': expected 1 to 8 hex digits"},
-        {__LINE__, head + "\"A\"=dword:\n", "phone.reg:4: bad dword '': expected 1 to 8 hex digits"},
-        {__LINE__, head + "\"A\"=dword:-1\n", "phone.reg:4: bad dword '-1': expected 1 to 8 hex digits"},
-        {__LINE__, head + "\"A\"=hex:01,02,\\\n  03,zz\n", "phone.reg:5: bad byte 'zz' in hex data"},
+        {__LINE__, head + "\"A\"=dword:\n",
+         "phone.reg:4: bad dword '': expected 1 to 8 hex digits"},
+        {__LINE__, head + "\"A\"=dword:-1\n",
+         "phone.reg:4: bad dword '-1': expected 1 to 8 hex digits"},
+        {__LINE__, head + "\"A\"=hex:01,02,\\\n  03,zz\n",
+         "phone.reg:5: bad byte 'zz' in hex data"},
         {__LINE__, head + "\"A\"=hex:01,,02\n", "phone.reg:4: empty byte in hex data"},
         {__LINE__, head + "\"A\"=hex:100\n", "phone.reg:4: bad byte '100' in hex data"},
-        {__LINE__, head + "\"A\"=hex:01,\\\n", "phone.reg:4: hex data continues past the end of the file"},
+        {__LINE__, head + "\"A\"=hex:01,\\\n",
+         "phone.reg:4: hex data continues past the end of the file"},
         {__LINE__, head + "\"A\"=hex(x):01\n",
          "phone.reg:4: bad value type in 'hex(x)': expected hex(N), N in hex"},
         {__LINE__, head + "\"A\"=\"unterminated\n",
          "phone.reg:4: string without its closing quote: '\"unterminated'"},
         {__LINE__, head + "\"A\"=\"tab\\t\"\n", "phone.reg:4: unknown escape '\\t' in a string"},
-        {__LINE__, head + "\"A\"=\"x\" extra\n", "phone.reg:4: unexpected text after the string: ' extra'"},
+        {__LINE__, head + "\"A\"=\"x\" extra\n",
+         "phone.reg:4: unexpected text after the string: ' extra'"},
         {__LINE__, head + "\"A\"=\n", "phone.reg:4: value without data"},
         {__LINE__, head + "\"A\" dword:1\n", "phone.reg:4: expected '=' after the value name"},
         {__LINE__, head + "\"A\"=12\n", "phone.reg:4: bad value data '12'"},
@@ -173,19 +193,23 @@ TEST(RegFileLoad, ErrorsNameTheSourceAndLine) {
         {__LINE__, "REGEDIT4\n\"A\"=dword:1\n", "phone.reg:2: value outside of a key section"},
         {__LINE__, "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\X]\n\"A\"=dword:1\n",
          "phone.reg:3: value under a key that is being deleted"},
-        {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\n", "phone.reg:2: missing ']' at the end of "
-                                                               "'[HKEY_LOCAL_MACHINE\\Software'"},
+        {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\n",
+         "phone.reg:2: missing ']' at the end of "
+         "'[HKEY_LOCAL_MACHINE\\Software'"},
         {__LINE__, "REGEDIT4\n[HKLM\\Software]\n", "phone.reg:2: unknown root key 'HKLM'"},
         {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A\\\\B]\n",
          "phone.reg:2: empty key name in 'HKEY_LOCAL_MACHINE\\A\\\\B'"},
         {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\n",
          "phone.reg:2: key name longer than 255 characters: '" + std::string(40, 'k') + "...'"},
         {__LINE__, "REGEDIT4\n[-HKEY_CURRENT_USER]\n", "phone.reg:2: a root key cannot be deleted"},
-        {__LINE__, std::string("R\0E\0G\0", 6), "phone.reg:1: NUL character in the text (UTF-16 "
-                                                "without its byte-order mark?)"},
-        {__LINE__, "\xFE\xFF", "phone.reg:1: UTF-16 big-endian text is not supported; save it as "
-                               "UTF-16LE or UTF-8"},
-        {__LINE__, std::string("\xFF\xFER\0\n\0X", 7), "phone.reg:2: UTF-16 text cut in the middle of a character"},
+        {__LINE__, std::string("R\0E\0G\0", 6),
+         "phone.reg:1: NUL character in the text (UTF-16 "
+         "without its byte-order mark?)"},
+        {__LINE__, "\xFE\xFF",
+         "phone.reg:1: UTF-16 big-endian text is not supported; save it as "
+         "UTF-16LE or UTF-8"},
+        {__LINE__, std::string("\xFF\xFER\0\n\0X", 7),
+         "phone.reg:2: UTF-16 text cut in the middle of a character"},
     };
     for (const Case& c : cases) {
         Device d;
@@ -243,11 +267,13 @@ void Populate(handset::Registry& r) {
     r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"ShortDword", REG_DWORD, {1, 2});
     r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"None", REG_NONE, {});
     r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"Expand", REG_EXPAND_SZ, Sz(u"%windir%"));
-    r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"Multi", REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
+    r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"Multi", REG_MULTI_SZ,
+               {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
     r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"Big", REG_DWORD_BIG_ENDIAN, {0, 0, 0, 1});
     r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"Q", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8});
     std::vector<BYTE> blob;
-    for (int i = 0; i < 200; ++i) blob.push_back(BYTE(i * 7));
+    for (int i = 0; i < 200; ++i)
+        blob.push_back(BYTE(i * 7));
     r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"LongBlob", REG_BINARY, blob);
     r.SetValue(HKEY_LOCAL_MACHINE, kKey, u"Own", 0x12345, {9});
     r.CreateKey(HKEY_LOCAL_MACHINE, kKey + u"\\Empty\\Deeper");
@@ -279,8 +305,8 @@ TEST(RegFileSave, LoadsBackToTheSameRegistry) {
     for (size_t i = 0; i < values.size(); ++i) {
         EXPECT_EQ(handset::Narrow(values[i].first), handset::Narrow(names[i])) << "in order";
         auto got = r.Get(HKEY_LOCAL_MACHINE, kKey, values[i].first);
-        EXPECT_EQ(values[i].second, got) << handset::Narrow(values[i].first) << ": " << Describe(got)
-                                         << " != " << Describe(values[i].second);
+        EXPECT_EQ(values[i].second, got) << handset::Narrow(values[i].first) << ": "
+                                         << Describe(got) << " != " << Describe(values[i].second);
     }
     EXPECT_TRUE(r.KeyExists(HKEY_LOCAL_MACHINE, kKey + u"\\Empty\\Deeper"));
     EXPECT_TRUE(r.KeyExists(HKEY_LOCAL_MACHINE, u"Software\\apple [x]"));
@@ -302,7 +328,8 @@ TEST(RegFileSave, WritesReadableRegedit4InAStableOrder) {
               "\r\n[HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril]\r\n"
               "\"Name\"=\"Tessaril \\\"1\\\"\"\r\n"
               "@=hex:ab,01\r\n"
-              "\"Folded\"=\"Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x93\x9E\"\r\n" // one sequence for a pair
+              "\"Folded\"=\"Gr\xC3\xBC\xC3\x9F"
+              "e \xF0\x9F\x93\x9E\"\r\n" // one sequence for a pair
               "\r\n[HKEY_LOCAL_MACHINE\\Software\\Apps\\Another]\r\n"
               "\r\n[HKEY_CURRENT_USER\\Settings]\r\n"
               "\"Level\"=dword:0000001f\r\n",
@@ -311,7 +338,8 @@ TEST(RegFileSave, WritesReadableRegedit4InAStableOrder) {
 
 TEST(RegFileSave, LongHexDataWrapsOntoContinuationLines) {
     Device d;
-    d.registry().SetValue(HKEY_LOCAL_MACHINE, u"K", u"Blob", REG_BINARY, std::vector<BYTE>(100, 0x5A));
+    d.registry().SetValue(HKEY_LOCAL_MACHINE, u"K", u"Blob", REG_BINARY,
+                          std::vector<BYTE>(100, 0x5A));
     std::string text = d.registry().SaveRegText();
     std::istringstream lines(text);
     std::string line;
@@ -329,8 +357,10 @@ TEST(RegFileSave, ANameWithALineBreakIsReportedNotWritten) {
     std::string path = ::testing::TempDir() + "linebreak.reg";
     std::string error;
     EXPECT_FALSE(d.registry().SaveRegFile(path, &error));
-    EXPECT_EQ(path + ": a value name with a line break cannot be written: HKEY_LOCAL_MACHINE\\K two\nlines",
-              error);
+    EXPECT_EQ(
+        path +
+            ": a value name with a line break cannot be written: HKEY_LOCAL_MACHINE\\K two\nlines",
+        error);
 }
 
 TEST(RegFileFiles, SaveThenLoadAFileAndReportAMissingOne) {
@@ -344,7 +374,8 @@ TEST(RegFileFiles, SaveThenLoadAFileAndReportAMissingOne) {
     Device d;
     std::string error;
     ASSERT_TRUE(d.registry().LoadRegFile(path, &error)) << error;
-    EXPECT_EQ(0xFFFFFFFFu, d.registry().GetDword(HKEY_LOCAL_MACHINE, kKey, u"TempUnlockDelay").value_or(0));
+    EXPECT_EQ(0xFFFFFFFFu,
+              d.registry().GetDword(HKEY_LOCAL_MACHINE, kKey, u"TempUnlockDelay").value_or(0));
     std::remove(path.c_str());
 
     EXPECT_FALSE(d.registry().LoadRegFile(path, &error));

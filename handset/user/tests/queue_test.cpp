@@ -18,7 +18,8 @@ TEST(MessageQueue, PostingFailsUntilTheThreadUsesAMessageCall) {
         PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE); // now it has one
         Sleep(100);
         int got = 0;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) got = static_cast<int>(m.message);
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+            got = static_cast<int>(m.message);
         return DWORD(got);
     });
     d.RunFor(50);

@@ -12,7 +12,9 @@ using harness::MainThread;
 
 namespace {
 
-handset::CellularNetwork& Net(Device& d) { return d.network(); }
+handset::CellularNetwork& Net(Device& d) {
+    return d.network();
+}
 
 // Connects one incoming call with the options and returns what the lock saw.
 std::vector<harness::Seen> ConnectIncoming(Device& d, std::u16string number, CallOptions options) {
@@ -72,7 +74,8 @@ TEST(CallDetails, LongNumberIsCutToFitAndStaysTerminated) {
 
 TEST(CallDetails, OutgoingCallToAContactShowsTheDialledNumberAndName) {
     Device d;
-    d.contacts().Add({.firstName = u"Bo", .lastName = u"Lee", .businessTelephoneNumber = u"555-0100"});
+    d.contacts().Add(
+        {.firstName = u"Bo", .lastName = u"Lee", .businessTelephoneNumber = u"555-0100"});
     DWORD line = Net(d).AddStandardLines();
     MainThread main(d);
     CallId call = Net(d).Outgoing(line, u"5550100");
@@ -144,20 +147,21 @@ TEST(CallDetails, NumberIsCopiedOnlyFromInsideTheFilledBuffer) {
         BOOL ok;
         std::u16string expected;
     } cases[] = {
-        {__LINE__, 400, 82, TRUE, std::u16string(text).substr(0, 31)},  // cut to 31 units
-        {__LINE__, 400, 10, TRUE, u"01234"},                            // no terminator in the part
-        {__LINE__, 400, 11, TRUE, u"01234"},                            // odd size: whole units only
-        {__LINE__, 400, 84, FALSE, u"unchanged"},                       // runs past the used size
-        {__LINE__, 483, 2, FALSE, u"unchanged"},                        // starts past it
-        {__LINE__, 0xFFFFFFF0u, 0x20, FALSE, u"unchanged"},             // wraps round
+        {__LINE__, 400, 82, TRUE, std::u16string(text).substr(0, 31)}, // cut to 31 units
+        {__LINE__, 400, 10, TRUE, u"01234"},                           // no terminator in the part
+        {__LINE__, 400, 11, TRUE, u"01234"},                           // odd size: whole units only
+        {__LINE__, 400, 84, FALSE, u"unchanged"},                      // runs past the used size
+        {__LINE__, 483, 2, FALSE, u"unchanged"},                       // starts past it
+        {__LINE__, 0xFFFFFFF0u, 0x20, FALSE, u"unchanged"},            // wraps round
         {__LINE__, 482, 0, TRUE, u""},
     };
     for (const Case& c : cases) {
         WCHAR dest[CALL_NUMBER_LEN + 1];
-        for (auto& u : dest) u = u'#';
+        for (auto& u : dest)
+            u = u'#';
         std::memcpy(dest, u"unchanged", 20);
-        EXPECT_EQ(c.ok, CopyCallInfoText(info, sizeof buffer, c.offset, c.size, dest,
-                                         CALL_NUMBER_LEN))
+        EXPECT_EQ(c.ok,
+                  CopyCallInfoText(info, sizeof buffer, c.offset, c.size, dest, CALL_NUMBER_LEN))
             << "line " << c.line;
         EXPECT_EQ(c.expected, std::u16string(dest)) << "line " << c.line;
         EXPECT_EQ(u'#', dest[CALL_NUMBER_LEN]) << "nothing past the field, line " << c.line;

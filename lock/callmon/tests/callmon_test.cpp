@@ -15,7 +15,9 @@ namespace {
 const UINT kLock = WM_LOCK_SCREEN;
 const UINT kUnlock = WM_UNLOCK_SCREEN;
 
-CellularNetwork& Net(Device& d) { return d.network(); }
+CellularNetwork& Net(Device& d) {
+    return d.network();
+}
 
 void ExpectNothingHeld(Device& d, DWORD pid) {
     for (Resource r : {Resource::KernelHandle, Resource::HeapBlock, Resource::LineApp,
@@ -163,7 +165,8 @@ TEST(CallMonitor, ThreadThatDoesNotStopIsTerminatedAfterASecond) {
     EXPECT_EQ(1000u, main.stopped - main.exitAsked);
     EXPECT_EQ(1u, d.timeline().Count("thread.terminate"));
     EXPECT_EQ(0xFFFFFFFFu, main.MonitorExitCode());
-    EXPECT_EQ(1, d.Held(main.pid, Resource::LineApp)) << "a terminated monitor leaves its line open";
+    EXPECT_EQ(1, d.Held(main.pid, Resource::LineApp))
+        << "a terminated monitor leaves its line open";
 }
 
 TEST(CallMonitor, TapiFailuresEndTheThreadWithMinusOneAndPostNothing) {

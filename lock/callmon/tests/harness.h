@@ -56,7 +56,8 @@ struct MainThread {
                             g_lockState.isIncoming, g_lockState.callStartTick,
                             g_lockState.activeCall});
             if (m.message == WM_LOCK_SCREEN)
-                for (int i = 0; i < dropsOnLock; ++i) DropActiveCall();
+                for (int i = 0; i < dropsOnLock; ++i)
+                    DropActiveCall();
             if (m.message == WM_UNLOCK_SCREEN && dropOnUnlock) DropActiveCall();
         }
         exitAsked = d.Now();
@@ -75,14 +76,16 @@ struct MainThread {
 
     std::vector<UINT> Messages() const {
         std::vector<UINT> out;
-        for (const Seen& s : seen) out.push_back(s.message);
+        for (const Seen& s : seen)
+            out.push_back(s.message);
         return out;
     }
 
     // The exit code of the monitor thread (the process's second thread).
     DWORD MonitorExitCode() const {
         for (const auto* e : d.timeline().Find("thread.exit"))
-            if (e->pid == pid && e->tid != tid) return static_cast<DWORD>(std::stoul(e->Get("code")));
+            if (e->pid == pid && e->tid != tid)
+                return static_cast<DWORD>(std::stoul(e->Get("code")));
         return STILL_ACTIVE;
     }
 };

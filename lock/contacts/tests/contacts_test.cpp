@@ -59,12 +59,12 @@ TEST(Digits, MatchOnTheLastNineOrTheShorterLength) {
         const char16_t* b;
         BOOL match;
     } cases[] = {
-        {__LINE__, u"442079460958", u"02079460958", TRUE},  // last nine agree
+        {__LINE__, u"442079460958", u"02079460958", TRUE}, // last nine agree
         {__LINE__, u"442079460958", u"02079460959", FALSE},
-        {__LINE__, u"112", u"0049112", TRUE},              // a short number matches its ending
+        {__LINE__, u"112", u"0049112", TRUE}, // a short number matches its ending
         {__LINE__, u"0049112", u"112", TRUE},
         {__LINE__, u"1112", u"2112", FALSE},
-        {__LINE__, u"", u"112", FALSE},                    // no digits matches nothing
+        {__LINE__, u"", u"112", FALSE}, // no digits matches nothing
         {__LINE__, u"", u"", FALSE},
         {__LINE__, u"999123456789", u"000123456789", TRUE}, // only nine count
         {__LINE__, u"993123456789", u"000023456789", FALSE},
@@ -75,8 +75,8 @@ TEST(Digits, MatchOnTheLastNineOrTheShorterLength) {
 
 TEST(Lookup, PrefixesAndPunctuationDoNotMatter) {
     Device d;
-    d.contacts().Add({.firstName = u"Anna", .lastName = u"Smith",
-                      .mobileTelephoneNumber = u"020 7946 0958"});
+    d.contacts().Add(
+        {.firstName = u"Anna", .lastName = u"Smith", .mobileTelephoneNumber = u"020 7946 0958"});
     Lookup found = LookUp(d, u"+44 (20) 7946-0958");
     EXPECT_EQ(u"Smith, Anna", found.name);
     EXPECT_EQ("nothing", found.held);
@@ -92,7 +92,8 @@ TEST(Lookup, FirstContactInTheCollectionWins) {
 
 TEST(Lookup, BusinessNumberIsFoundBeforeTheMobileIsRead) {
     Device d;
-    d.contacts().Add({.lastName = u"Both", .businessTelephoneNumber = u"5550100",
+    d.contacts().Add({.lastName = u"Both",
+                      .businessTelephoneNumber = u"5550100",
                       .mobileTelephoneNumber = u"5550100"});
     EXPECT_EQ(u"Both", LookUp(d, u"5550100").name);
     EXPECT_EQ(0u, d.faults().Calls("IContact::get_MobileTelephoneNumber"));
@@ -112,9 +113,11 @@ TEST(ComposeName, SurnameFirstThenTheFallbacks) {
         {__LINE__, {.fileAs = u"Plumber", .companyName = u"Pipes Ltd"}, u"Plumber"},
         {__LINE__, {.companyName = u"Pipes Ltd", .mobileTelephoneNumber = u"555"}, u"Pipes Ltd"},
         {__LINE__, {.radioTelephoneNumber = u"+1 (555) 0100"}, u"+1 (555) 0100"},
-        {__LINE__, {.carTelephoneNumber = u"555-0101", .radioTelephoneNumber = u"555-0102"},
+        {__LINE__,
+         {.carTelephoneNumber = u"555-0101", .radioTelephoneNumber = u"555-0102"},
          u"555-0101"},
-        {__LINE__, {.businessTelephoneNumber = u"555 0100", .mobileTelephoneNumber = u"555 0199"},
+        {__LINE__,
+         {.businessTelephoneNumber = u"555 0100", .mobileTelephoneNumber = u"555 0199"},
          u"555 0199"}, // the mobile number comes first among the fallbacks
         {__LINE__, {.email1Address = u"a@b.c"}, u""},
     };

@@ -22,8 +22,7 @@ inline int Scale(int a, int w, int max) {
 
 // Moves a towards t by w/max of the distance.
 inline int Step(int a, int t, int w, int max) {
-    if (t == a)
-        return a;
+    if (t == a) return a;
     int distance = std::abs(t - a);
     return t > a ? a + Scale(distance, w, max) : a - Scale(distance, w, max);
 }
@@ -32,8 +31,12 @@ struct Rgb {
     int r, g, b;
 };
 
-inline Rgb Split(WORD p) { return {p >> 11, (p >> 5) & 63, p & 31}; }
-inline WORD Join(Rgb c) { return static_cast<WORD>(c.r * 2048 + c.g * 32 + c.b); }
+inline Rgb Split(WORD p) {
+    return {p >> 11, (p >> 5) & 63, p & 31};
+}
+inline WORD Join(Rgb c) {
+    return static_cast<WORD>(c.r * 2048 + c.g * 32 + c.b);
+}
 
 inline int OverlayChannel(int d, int c, int max) {
     int half = (max + 1) / 2;
@@ -56,12 +59,18 @@ inline constexpr Kernel AllKernels[] = {
 
 inline const char* Name(Kernel k) {
     switch (k) {
-    case Kernel::BlendFill: return "BlendFill";
-    case Kernel::BlendFillMasked: return "BlendFillMasked";
-    case Kernel::BlendFillMaskedLevel: return "BlendFillMaskedLevel";
-    case Kernel::OverlayFill: return "OverlayFill";
-    case Kernel::OverlayFillMasked: return "OverlayFillMasked";
-    case Kernel::OverlayFillMaskedLevel: return "OverlayFillMaskedLevel";
+    case Kernel::BlendFill:
+        return "BlendFill";
+    case Kernel::BlendFillMasked:
+        return "BlendFillMasked";
+    case Kernel::BlendFillMaskedLevel:
+        return "BlendFillMaskedLevel";
+    case Kernel::OverlayFill:
+        return "OverlayFill";
+    case Kernel::OverlayFillMasked:
+        return "OverlayFillMasked";
+    case Kernel::OverlayFillMaskedLevel:
+        return "OverlayFillMaskedLevel";
     }
     return "?";
 }
@@ -70,7 +79,9 @@ inline bool IsOverlay(Kernel k) {
     return k == Kernel::OverlayFill || k == Kernel::OverlayFillMasked ||
            k == Kernel::OverlayFillMaskedLevel;
 }
-inline bool IsMasked(Kernel k) { return k != Kernel::BlendFill && k != Kernel::OverlayFill; }
+inline bool IsMasked(Kernel k) {
+    return k != Kernel::BlendFill && k != Kernel::OverlayFill;
+}
 inline bool TakesLevel(Kernel k) {
     return k != Kernel::BlendFillMasked && k != Kernel::OverlayFillMasked;
 }
@@ -78,8 +89,7 @@ inline bool TakesLevel(Kernel k) {
 // The new value of destination pixel d. The mask is ignored by unmasked
 // kernels and the level by the two that take none.
 inline WORD Pixel(Kernel k, int level, WORD colour, WORD dst, WORD mask) {
-    if (IsMasked(k) && mask == 0xFFFF)
-        return dst;
+    if (IsMasked(k) && mask == 0xFFFF) return dst;
     Rgb d = Split(dst), c = Split(colour);
     Rgb e = c;
     if (IsOverlay(k))
@@ -91,8 +101,7 @@ inline WORD Pixel(Kernel k, int level, WORD colour, WORD dst, WORD mask) {
         x = {Step(e.r, d.r, w.r, 31), Step(e.g, d.g, w.g, 63), Step(e.b, d.b, w.b, 31)};
     }
     int l = TakesLevel(k) ? level : 0;
-    if (l == 0)
-        return Join(x);
+    if (l == 0) return Join(x);
     if (!IsMasked(k) && l == 31)
         return Join({(x.r + d.r) >> 1, (x.g + d.g) >> 1, (x.b + d.b) >> 1});
     return Join({Step(x.r, d.r, l, 63), Step(x.g, d.g, l, 63), Step(x.b, d.b, l, 63)});
@@ -102,14 +111,18 @@ inline WORD Pixel(Kernel k, int level, WORD colour, WORD dst, WORD mask) {
 inline void Run(Kernel k, int level, WORD colour, WORD* dst, const WORD* mask, int width,
                 int height, int dstPitch, int maskPitch) {
     switch (k) {
-    case Kernel::BlendFill: BlendFill(level, colour, dst, width, height, dstPitch); break;
+    case Kernel::BlendFill:
+        BlendFill(level, colour, dst, width, height, dstPitch);
+        break;
     case Kernel::BlendFillMasked:
         BlendFillMasked(colour, dst, mask, width, height, dstPitch, maskPitch);
         break;
     case Kernel::BlendFillMaskedLevel:
         BlendFillMaskedLevel(level, colour, dst, mask, width, height, dstPitch, maskPitch);
         break;
-    case Kernel::OverlayFill: OverlayFill(level, colour, dst, width, height, dstPitch); break;
+    case Kernel::OverlayFill:
+        OverlayFill(level, colour, dst, width, height, dstPitch);
+        break;
     case Kernel::OverlayFillMasked:
         OverlayFillMasked(colour, dst, mask, width, height, dstPitch, maskPitch);
         break;

@@ -30,13 +30,12 @@ WORD SweepPixel(int k, int blueFactor, int blueOffset) {
                                       const std::vector<WORD>& expected, int stride) {
     size_t mismatches = 0, first = 0;
     for (size_t i = 0; i < actual.size(); ++i) {
-        if (actual[i] != expected[i] && mismatches++ == 0)
-            first = i;
+        if (actual[i] != expected[i] && mismatches++ == 0) first = i;
     }
-    if (mismatches == 0)
-        return ::testing::AssertionSuccess();
+    if (mismatches == 0) return ::testing::AssertionSuccess();
     char text[128];
-    std::snprintf(text, sizeof text, "%zu pixels differ; first at row %zu column %zu: 0x%04X, model 0x%04X",
+    std::snprintf(text, sizeof text,
+                  "%zu pixels differ; first at row %zu column %zu: 0x%04X, model 0x%04X",
                   mismatches, first / stride, first % stride, actual[first], expected[first]);
     return ::testing::AssertionFailure() << text;
 }
@@ -184,13 +183,18 @@ TEST(MaskedKernels, MatchModelForEveryDestinationAndWeightPair) {
 TEST(AllKernels, MatchModelOnRandomAreas) {
     std::printf("random seed %u\n", RandomSeed);
     std::mt19937 rng(RandomSeed);
-    auto uniform = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto uniform = [&rng](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
     auto randomPixel = [&] { return static_cast<WORD>(uniform(0, 0xFFFF)); };
     auto maskPixel = [&]() -> WORD {
         switch (uniform(0, 3)) {
-        case 0: return 0x0000;
-        case 1: return 0xFFFF;
-        default: return randomPixel();
+        case 0:
+            return 0x0000;
+        case 1:
+            return 0xFFFF;
+        default:
+            return randomPixel();
         }
     };
     for (Kernel k : model::AllKernels) {
@@ -201,10 +205,18 @@ TEST(AllKernels, MatchModelOnRandomAreas) {
             int lowest = model::IsMasked(k) ? 1 : 0;
             int level;
             switch (uniform(0, 5)) {
-            case 0: level = lowest; break;
-            case 1: level = 31; break;
-            case 2: level = 63; break;
-            default: level = uniform(lowest, 63); break;
+            case 0:
+                level = lowest;
+                break;
+            case 1:
+                level = 31;
+                break;
+            case 2:
+                level = 63;
+                break;
+            default:
+                level = uniform(lowest, 63);
+                break;
             }
             WORD colour = uniform(0, 7) == 0 ? (uniform(0, 1) ? 0xFFFF : 0x0000) : randomPixel();
 
@@ -264,8 +276,8 @@ TEST(AllKernels, KnownResults) {
         dst.pixels[dst.Index(0, 0)] = c.dst;
         Surface mask(1, 1, 0, 0, false);
         mask.pixels[0] = c.mask;
-        model::Run(c.kernel, c.level, c.colour, dst.Origin(), mask.pixels.data(), 1, 1,
-                   dst.Pitch(), mask.Pitch());
+        model::Run(c.kernel, c.level, c.colour, dst.Origin(), mask.pixels.data(), 1, 1, dst.Pitch(),
+                   mask.Pitch());
         EXPECT_EQ(Hex{dst.At(0, 0)}, Hex{c.expected}) << "case from line " << c.line;
         EXPECT_EQ(Hex{model::Pixel(c.kernel, c.level, c.colour, c.dst, c.mask)}, Hex{c.expected})
             << "model, case from line " << c.line;
@@ -313,8 +325,8 @@ TEST(AllKernels, LeaveAreaUntouchedAtLevel63OrUnderFullMask) {
                     model::Run(k, level, 0x1234, dst.Origin(), fullMask.Origin(), size, size,
                                dst.Pitch(), fullMask.Pitch());
                     EXPECT_TRUE(SamePixels(dst.pixels, before, dst.stride))
-                        << model::Name(k) << " 0xFFFF mask, level " << level << ", " << size
-                        << "x" << size;
+                        << model::Name(k) << " 0xFFFF mask, level " << level << ", " << size << "x"
+                        << size;
                 }
             }
         }
@@ -351,8 +363,7 @@ TEST(MaskedKernels, NeverWritePixelsUnderFullMask) {
     WORD* row = reinterpret_cast<WORD*>(memory + page) - 3; // 3 writable, then read-only
     const WORD mask[9] = {0x0000, 0x1234, 0x0000, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
     for (Kernel k : model::AllKernels) {
-        if (!model::IsMasked(k))
-            continue;
+        if (!model::IsMasked(k)) continue;
         for (int height : {1, 1000}) {
             EXPECT_EXIT(
                 {

@@ -23,7 +23,9 @@ static std::ostream& operator<<(std::ostream& os, const PixelRect& r) {
 
 namespace {
 
-PixelRect Rect(int x, int y, int w, int h) { return {x, y, w, h}; }
+PixelRect Rect(int x, int y, int w, int h) {
+    return {x, y, w, h};
+}
 
 // A surface of stride x rows pixels and a view of it limited to bounds.
 struct Canvas {
@@ -78,8 +80,10 @@ TEST(PixelViews, IntersectClipsWithoutOverflow) {
         {__LINE__, Rect(5, 5, -3, 4), Rect(0, 0, 100, 100), Rect(5, 5, 0, 4)},
         {__LINE__, Rect(5, 5, 4, -3), Rect(0, 0, 100, 100), Rect(5, 5, 4, 0)},
         // Right and bottom edges beyond 32 bits.
-        {__LINE__, Rect(INT_MAX - 5, 0, 100, 1), Rect(0, 0, INT_MAX, 1), Rect(INT_MAX - 5, 0, 5, 1)},
-        {__LINE__, Rect(0, INT_MAX - 5, 1, 100), Rect(0, 0, 1, INT_MAX), Rect(0, INT_MAX - 5, 1, 5)},
+        {__LINE__, Rect(INT_MAX - 5, 0, 100, 1), Rect(0, 0, INT_MAX, 1),
+         Rect(INT_MAX - 5, 0, 5, 1)},
+        {__LINE__, Rect(0, INT_MAX - 5, 1, 100), Rect(0, 0, 1, INT_MAX),
+         Rect(0, INT_MAX - 5, 1, 5)},
         {__LINE__, Rect(INT_MAX - 5, INT_MAX - 3, INT_MAX, INT_MAX),
          Rect(INT_MAX - 10, INT_MAX - 10, INT_MAX, INT_MAX),
          Rect(INT_MAX - 5, INT_MAX - 3, INT_MAX - 5, INT_MAX - 7)},
@@ -104,25 +108,38 @@ TEST(FillBlended, MapsAlphaToLevelAndClampsIt) {
         int level; // -1: nothing drawn
     };
     const Case cases[] = {
-        {__LINE__, 255, 0},     {__LINE__, 254, 0},     {__LINE__, 251, 0},
-        {__LINE__, 250, 1},     {__LINE__, 247, 1},     {__LINE__, 246, 2},
-        {__LINE__, 130, 30},    {__LINE__, 129, 31},    {__LINE__, 127, 31},
-        {__LINE__, 126, 31},    {__LINE__, 125, 32},    {__LINE__, 5, 61},
-        {__LINE__, 4, 62},      {__LINE__, 1, 62},      {__LINE__, 0, -1},
+        {__LINE__, 255, 0},
+        {__LINE__, 254, 0},
+        {__LINE__, 251, 0},
+        {__LINE__, 250, 1},
+        {__LINE__, 247, 1},
+        {__LINE__, 246, 2},
+        {__LINE__, 130, 30},
+        {__LINE__, 129, 31},
+        {__LINE__, 127, 31},
+        {__LINE__, 126, 31},
+        {__LINE__, 125, 32},
+        {__LINE__, 5, 61},
+        {__LINE__, 4, 62},
+        {__LINE__, 1, 62},
+        {__LINE__, 0, -1},
         // Out of range: clamped, never an index past the tables.
-        {__LINE__, -1, -1},     {__LINE__, INT_MIN, -1}, {__LINE__, 256, 0},
-        {__LINE__, 1000, 0},    {__LINE__, INT_MAX, 0},
+        {__LINE__, -1, -1},
+        {__LINE__, INT_MIN, -1},
+        {__LINE__, 256, 0},
+        {__LINE__, 1000, 0},
+        {__LINE__, INT_MAX, 0},
     };
     for (const Case& c : cases) {
         Canvas dst(1, 1, Rect(0, 0, 1, 1), 0x0000);
         Canvas mask(1, 1, Rect(0, 0, 1, 1), 0x0000);
         PixelRect r = Rect(0, 0, 1, 1);
         FillBlended(c.alpha, 0xFFFF, &dst.view, &mask.view, &r, &r, 0);
-        WORD expected = c.level < 0 ? 0x0000
-                        : c.level == 0
-                            ? model::Pixel(Kernel::BlendFillMasked, 0, 0xFFFF, 0x0000, 0x0000)
-                            : model::Pixel(Kernel::BlendFillMaskedLevel, c.level, 0xFFFF, 0x0000,
-                                           0x0000);
+        WORD expected =
+            c.level < 0 ? 0x0000
+            : c.level == 0
+                ? model::Pixel(Kernel::BlendFillMasked, 0, 0xFFFF, 0x0000, 0x0000)
+                : model::Pixel(Kernel::BlendFillMaskedLevel, c.level, 0xFFFF, 0x0000, 0x0000);
         EXPECT_EQ(Hex{dst.At(0, 0)}, Hex{expected}) << "alpha " << c.alpha << ", line " << c.line;
     }
 }
@@ -163,8 +180,7 @@ TEST(FillBlended, ChoosesKernelByModeAndMask) {
             for (int x = 0; x < 3; ++x)
                 mask.At(x + (c.maskRect ? 2 : 0), y + (c.maskRect ? 1 : 0)) = 0x0000;
         PixelView maskView = mask.view;
-        if (!c.maskPixels)
-            maskView.pixels = nullptr;
+        if (!c.maskPixels) maskView.pixels = nullptr;
         FillBlended(c.alpha, 0xFFFF, &dst.view, c.maskView ? &maskView : nullptr, &area,
                     c.maskRect ? &area : nullptr, c.mode);
         for (int y = 0; y < 4; ++y) {
@@ -226,7 +242,7 @@ TEST(FillBlended, AlignsMaskWithDestinationAfterClipping) {
     struct Case {
         int line;
         PixelRect dstBounds, maskBounds, dstRect, maskRect;
-        PixelRect area;  // expected destination area
+        PixelRect area;   // expected destination area
         int maskX, maskY; // expected mask pixel at area's top-left
     };
     const PixelRect full = Rect(0, 0, 16, 12);
@@ -246,8 +262,8 @@ TEST(FillBlended, AlignsMaskWithDestinationAfterClipping) {
         {__LINE__, full, full, Rect(4, 3, 0, 0), Rect(12, 1, 10, 2), Rect(4, 3, 4, 2), 12, 1},
         // Destination start left of / above the destination bounds: the mask
         // start moves right / down.
-        {__LINE__, Rect(2, 1, 10, 8), full, Rect(0, 3, 0, 0), Rect(1, 1, 5, 4), Rect(2, 3, 3, 4),
-         3, 1},
+        {__LINE__, Rect(2, 1, 10, 8), full, Rect(0, 3, 0, 0), Rect(1, 1, 5, 4), Rect(2, 3, 3, 4), 3,
+         1},
         {__LINE__, Rect(2, 1, 10, 8), full, Rect(4, -1, 0, 0), Rect(1, 1, 5, 4), Rect(4, 1, 5, 2),
          1, 3},
         // Both at once, and the right edge clipped by the destination bounds.
