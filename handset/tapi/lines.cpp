@@ -88,6 +88,22 @@ bool VersionFits(const CellularNetwork::Line& line, DWORD version) {
     return version >= line.config.lowVersion && version <= line.config.highVersion;
 }
 
+// What lineGetDevCaps and lineOpen check first, in TAPI's order: the
+// application, the device, the negotiated version, no extension. 0 or the error.
+LONG CheckDeviceCall(CellularNetwork& net, HLINEAPP hLineApp, DWORD device, DWORD version,
+                     DWORD extVersion, CellularNetwork::App** app,
+                     const CellularNetwork::Line** line) {
+    *app = net.FindApp(hLineApp);
+    if (!*app) return LINEERR_INVALAPPHANDLE;
+    // LINEMAPPER is not emulated: it is as unknown as any other id.
+    *line = net.FindLineDevice(device);
+    if (!*line) return LINEERR_BADDEVICEID;
+    if (!VersionFits(**line, version) || version > (*app)->version)
+        return LINEERR_INCOMPATIBLEAPIVERSION;
+    if (extVersion != 0) return LINEERR_INCOMPATIBLEEXTVERSION;
+    return 0;
+}
+
 std::u16string ProcessFileName() {
     handset::Process* p = Device::Current().CurrentProcess();
     if (!p) return u"";
@@ -159,13 +175,11 @@ LONG WINAPI lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersi
     if (auto e = Enter("lineGetDevCaps")) return Error(*e);
     if (!lpLineDevCaps) return Error(LINEERR_INVALPOINTER);
     CellularNetwork& net = Network();
-    CellularNetwork::App* app = net.FindApp(hLineApp);
-    if (!app) return Error(LINEERR_INVALAPPHANDLE);
-    const CellularNetwork::Line* line = net.FindLineDevice(dwDeviceID);
-    if (!line) return Error(LINEERR_BADDEVICEID);
-    if (!VersionFits(*line, dwAPIVersion) || dwAPIVersion > app->version)
-        return Error(LINEERR_INCOMPATIBLEAPIVERSION);
-    if (dwExtVersion != 0) return Error(LINEERR_INCOMPATIBLEEXTVERSION);
+    CellularNetwork::App* app = nullptr;
+    const CellularNetwork::Line* line = nullptr;
+    if (LONG error =
+            CheckDeviceCall(net, hLineApp, dwDeviceID, dwAPIVersion, dwExtVersion, &app, &line))
+        return Error(error);
     DWORD fixed = DevCapsFixedSize(dwAPIVersion);
     DWORD total = lpLineDevCaps->dwTotalSize;
     if (total < fixed) return Error(LINEERR_STRUCTURETOOSMALL);
@@ -201,14 +215,11 @@ LONG WINAPI lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD
     if (auto e = Enter("lineOpen")) return Error(*e);
     if (!lphLine) return Error(LINEERR_INVALPOINTER);
     CellularNetwork& net = Network();
-    CellularNetwork::App* app = net.FindApp(hLineApp);
-    if (!app) return Error(LINEERR_INVALAPPHANDLE);
-    // LINEMAPPER is not emulated: it is as unknown as any other id.
-    const CellularNetwork::Line* line = net.FindLineDevice(dwDeviceID);
-    if (!line) return Error(LINEERR_BADDEVICEID);
-    if (!VersionFits(*line, dwAPIVersion) || dwAPIVersion > app->version)
-        return Error(LINEERR_INCOMPATIBLEAPIVERSION);
-    if (dwExtVersion != 0) return Error(LINEERR_INCOMPATIBLEEXTVERSION);
+    CellularNetwork::App* app = nullptr;
+    const CellularNetwork::Line* line = nullptr;
+    if (LONG error =
+            CheckDeviceCall(net, hLineApp, dwDeviceID, dwAPIVersion, dwExtVersion, &app, &line))
+        return Error(error);
     if (dwPrivileges & (LINEOPENOPTION_SINGLEADDRESS | LINEOPENOPTION_PROXY))
         return Error(LINEERR_OPERATIONUNAVAIL); // open options are not emulated
     switch (dwPrivileges) {
