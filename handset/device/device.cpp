@@ -596,6 +596,19 @@ void Device::FireDue() {
     }
 }
 
+void Device::SetRealTime(bool on) {
+    realTime_ = on;
+    realBase_ = std::chrono::steady_clock::now();
+    virtualBase_ = now_;
+}
+
+void Device::AdvanceTo(uint64_t t) {
+    if (t <= now_) return;
+    if (realTime_)
+        std::this_thread::sleep_until(realBase_ + std::chrono::milliseconds(t - virtualBase_));
+    now_ = t;
+}
+
 // ---- The baton -----------------------------------------------------------------
 
 Thread* Device::PickNext() {
@@ -610,10 +623,10 @@ Thread* Device::PickNext() {
         if (shuttingDown_) return nullptr;
         uint64_t due = NextDue();
         if (due == kNever || due > limit_) {
-            now_ = std::max(now_, limit_);
+            AdvanceTo(limit_);
             return nullptr;
         }
-        now_ = std::max(now_, due);
+        AdvanceTo(due);
         FireDue();
     }
 }

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -146,6 +147,10 @@ class Device {
     // ---- Driving: for tests and scenarios ---------------------------------
 
     uint64_t Now() const { return now_; } // virtual ms since power-on
+    // Real-time mode paces the clock by the wall clock, for watching live:
+    // a jump of the clock then takes as long as it says. Off by default.
+    void SetRealTime(bool on);
+    bool RealTime() const { return realTime_; }
     DWORD TickCount() const { return static_cast<DWORD>(bootTick_ + now_); }
 
     void RegisterProgram(std::u16string_view exePath, ProgramMain main);
@@ -264,6 +269,7 @@ class Device {
     void SwitchTo(Thread* next, bool nextIsDriver, bool selfWaits);
     void WaitForTurn(Thread* self);
     uint64_t NextDue() const;
+    void AdvanceTo(uint64_t t); // moves the clock, in real time when asked
     void FireDue();
     void MakeReady(Thread* t);
 
@@ -277,6 +283,9 @@ class Device {
     uint64_t limit_ = 0;
     const std::function<bool()>* done_ = nullptr;
     bool shuttingDown_ = false;
+    bool realTime_ = false;
+    std::chrono::steady_clock::time_point realBase_;
+    uint64_t virtualBase_ = 0;
 
     std::deque<Thread*> ready_;
     uint64_t waitSeq_ = 0;

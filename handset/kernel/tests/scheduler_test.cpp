@@ -2,6 +2,7 @@
 // nobody can run, time-outs, suspension, termination and determinism.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -199,4 +200,23 @@ TEST(Scheduler, SameProgramTwiceGivesTheSameTimeline) {
     std::string first = run();
     EXPECT_EQ(first, run());
     EXPECT_NE(std::string::npos, first.find("\"what\": \"process.exit\"")) << first;
+}
+
+TEST(Scheduler, RealTimeModePacesTheClockByTheWallClock) {
+    Device d;
+    d.SetRealTime(true);
+    uint64_t wokeAt = 0;
+    d.StartProcess("sleeper", [&] {
+        Sleep(120);
+        wokeAt = d.Now();
+        return DWORD(0);
+    });
+    auto start = std::chrono::steady_clock::now();
+    d.RunFor(200);
+    auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - start)
+                    .count();
+    EXPECT_EQ(120u, wokeAt) << "virtual time stays exact";
+    EXPECT_EQ(200u, d.Now());
+    EXPECT_GE(wall, 200) << "and takes as long as it says";
 }
