@@ -232,3 +232,41 @@ TEST(SettingsTables, FirstSoundPeriodIsTheIntervalLessTheWarning) {
     EXPECT_EQ(600000 - 7000, FirstSoundPeriodMs(8, 6));
     EXPECT_EQ(175000, FirstSoundPeriodMs(-1, 99)) << "both fall back";
 }
+
+TEST(Settings, APhonesRegFileGivesItsTimesAndAWriteReachesTheOtherProgram) {
+    Device d;
+    std::string error;
+    ASSERT_TRUE(d.registry().LoadRegText("REGEDIT4\r\n\r\n"
+                                         "[HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril]\r\n"
+                                         "\"OnStartDelay\"=dword:00000002\r\n"
+                                         "\"RegularSoundDelay\"=dword:00000007\r\n"
+                                         "\"TurnOffScr\"=dword:00000000\r\n"
+                                         "\"DropOutgoing\"=dword:00000003\r\n"
+                                         "\"DropIncoming\"=dword:ffffffff\r\n",
+                                         "phone.reg", &error))
+        << error;
+    DWORD configPid = d.StartProcess("TessarilCfg.exe", [] {
+        Sleep(1000);
+        SettingsKey key;
+        return DWORD(WriteTurnOffScr(key, 4) ? 0 : 1);
+    });
+    std::vector<LONG> seen;
+    d.StartProcess("Tessaril.exe", [&] {
+        for (int i = 0; i < 2; ++i) {
+            SettingsKey key; // read afresh every time, no signal needed
+            seen.push_back(OnStartDelayMs(ReadOnStartDelay(key)));
+            seen.push_back(RegularSoundDelayMs(ReadRegularSoundDelay(key)));
+            seen.push_back(TurnOffScrMs(ReadTurnOffScr(key)));
+            seen.push_back(DropDelayMs(ReadDropOutgoing(key)));
+            seen.push_back(DropDelayMs(ReadDropIncoming(key)));
+            Sleep(2000);
+        }
+        return DWORD(0);
+    });
+    d.RunFor(5000);
+    EXPECT_EQ(0u, d.ProcessExitCode(configPid));
+    EXPECT_EQ((std::vector<LONG>{2000, 480000, NEVER_MS, 115000, NEVER_MS, //
+                                 2000, 480000, 20000, 115000, NEVER_MS}),
+              seen);
+    EXPECT_EQ(1u, d.timeline().Count("registry.write"));
+}
