@@ -342,10 +342,9 @@ LONG WINAPI lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize) {
     if (!handle) return Error(LINEERR_INVALCALLHANDLE);
     if (handle->privilege != LINECALLPRIVILEGE_OWNER) return Error(LINEERR_NOTOWNER);
     const NetworkCall& call = *net.FindCall(handle->call);
-    // A call that has ended, or whose drop is under way, cannot be dropped.
-    if (call.state == LINECALLSTATE_DISCONNECTED || call.state == LINECALLSTATE_IDLE ||
-        call.dropPending)
-        return Error(LINEERR_INVALCALLSTATE);
+    // Any state but idle can be dropped: a disconnected call goes idle, as
+    // applications drop it on DISCONNECTED. Not twice at once, though.
+    if (call.state == LINECALLSTATE_IDLE || call.dropPending) return Error(LINEERR_INVALCALLSTATE);
     // The line takes no user-user information with a drop (dwUUIDropSize 0).
     if (lpsUserUserInfo && dwSize != 0) return Error(LINEERR_USERUSERINFOTOOBIG);
     return static_cast<LONG>(net.RequestDrop(*handle));

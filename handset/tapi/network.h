@@ -25,8 +25,9 @@
 //   Lines opened as 1.3 get no connected or offering modes in dwParam2.
 // - lineDrop is asynchronous: after the drop delay (50 ms unless set) the
 //   dropping application gets LINE_REPLY, then every application hears
-//   DISCONNECTED (NORMAL) and IDLE. A call that is disconnected, idle or
-//   already being dropped cannot be dropped (LINEERR_INVALCALLSTATE).
+//   DISCONNECTED (NORMAL) and IDLE; a call dropped while disconnected goes
+//   to IDLE alone. An idle call, or one already being dropped, cannot be
+//   dropped (LINEERR_INVALCALLSTATE).
 // - lineClose and lineShutdown stop new messages for the line; lineShutdown
 //   also discards what waits. The message event is manual-reset, set while
 //   the application's queue holds anything.

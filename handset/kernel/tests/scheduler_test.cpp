@@ -204,6 +204,7 @@ TEST(Scheduler, SameProgramTwiceGivesTheSameTimeline) {
 
 TEST(Scheduler, RealTimeModePacesTheClockByTheWallClock) {
     Device d;
+    auto start = std::chrono::steady_clock::now();
     d.SetRealTime(true);
     uint64_t wokeAt = 0;
     d.StartProcess("sleeper", [&] {
@@ -211,7 +212,6 @@ TEST(Scheduler, RealTimeModePacesTheClockByTheWallClock) {
         wokeAt = d.Now();
         return DWORD(0);
     });
-    auto start = std::chrono::steady_clock::now();
     d.RunFor(200);
     auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::steady_clock::now() - start)

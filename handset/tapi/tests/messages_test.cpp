@@ -434,3 +434,23 @@ TEST(LineTimeline, RecordsCallStatesAndLineOpensAndCloses) {
     EXPECT_EQ(std::to_string(cell), d.timeline().Find("line.open")[0]->Get("device"));
     EXPECT_EQ(std::to_string(line), d.timeline().Find("line.close")[0]->Get("line"));
 }
+
+TEST(LineDrop, ADisconnectedCallIsDroppedToIdle) {
+    Device d;
+    auto& net = Network();
+    DWORD cell = net.AddStandardLines();
+    App owner = Initialized();
+    Open(owner, cell, kOwner | kMonitor, kVoice, 0);
+    CallId id = net.Incoming(cell, u"123");
+    net.Connect(id);
+    net.Disconnect(id, LINEDISCONNECTMODE_BUSY);
+    HCALL h = NewCallHandle(Drain(owner.app));
+    LONG request = lineDrop(h, nullptr, 0);
+    ASSERT_GT(request, 0) << "only an idle call cannot be dropped";
+    d.RunFor(net.DropDelay());
+    EXPECT_EQ(
+        (std::vector<std::string>{"REPLY " + std::to_string(request) + " 0", "CALLSTATE idle 0 0"}),
+        Describe(Drain(owner.app)))
+        << "no second DISCONNECTED";
+    EXPECT_EQ(DWORD(LINECALLSTATE_IDLE), net.Call(id).state);
+}
