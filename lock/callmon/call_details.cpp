@@ -14,19 +14,7 @@ const DWORD kCallInfoSize = 5120; // information beyond this is not asked for ag
 
 BOOL CopyCallInfoText(const LINECALLINFO* info, DWORD bufferSize, DWORD offset, DWORD size,
                       WCHAR* dest, int destLen) {
-    DWORD used = info->dwUsedSize < bufferSize ? info->dwUsedSize : bufferSize;
-    if (offset > used || size > used - offset) return FALSE;
-    const BYTE* text = (const BYTE*)info + offset;
-    DWORD units = size / sizeof(WCHAR);
-    int length = 0;
-    for (DWORD i = 0; i < units && length < destLen - 1; ++i) {
-        WCHAR c;
-        memcpy(&c, text + i * sizeof(WCHAR), sizeof c);
-        if (c == 0) break;
-        dest[length++] = c;
-    }
-    dest[length] = 0;
-    return TRUE;
+    return CopyTapiText(info, info->dwUsedSize, bufferSize, offset, size, dest, destLen);
 }
 
 BOOL ReadCallDetails(HCALL call) {

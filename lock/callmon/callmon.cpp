@@ -19,26 +19,37 @@ CallMonitor g_monitor;
 
 const DWORD kDevCapsProbeSize = sizeof(LINEDEVCAPS); // 292 bytes, as TAPI 2.0 applications pass
 
-// The device's name equals wanted, exactly. The name is read only from
-// inside what TAPI filled.
+const int kLineNameLen = 64; // units kept of a device's name; ours are far shorter
+
+// The device's name equals wanted (shorter than kLineNameLen), exactly. A
+// longer name is cut on reading, and so can never equal it.
 BOOL LineNameIs(const LINEDEVCAPS* caps, DWORD bufferSize, LPCWSTR wanted) {
-    DWORD used = caps->dwUsedSize < bufferSize ? caps->dwUsedSize : bufferSize;
-    DWORD offset = caps->dwLineNameOffset;
-    DWORD size = caps->dwLineNameSize;
-    if (size == 0 || offset > used || size > used - offset) return FALSE;
-    const BYTE* base = (const BYTE*)caps + offset;
-    DWORD units = size / sizeof(WCHAR);
-    size_t wantedLength = wcslen(wanted);
-    for (DWORD i = 0; i < units; ++i) {
-        WCHAR c;
-        memcpy(&c, base + i * sizeof(WCHAR), sizeof c);
-        if (c == 0) return i == wantedLength;
-        if (i >= wantedLength || c != wanted[i]) return FALSE;
-    }
-    return units == wantedLength;
+    WCHAR name[kLineNameLen];
+    if (caps->dwLineNameSize == 0 ||
+        !CopyTapiText(caps, caps->dwUsedSize, bufferSize, caps->dwLineNameOffset,
+                      caps->dwLineNameSize, name, kLineNameLen))
+        return FALSE;
+    return wcscmp(name, wanted) == 0;
 }
 
 } // namespace
+
+BOOL CopyTapiText(const void* structure, DWORD usedSize, DWORD bufferSize, DWORD offset, DWORD size,
+                  WCHAR* dest, int destLen) {
+    DWORD used = usedSize < bufferSize ? usedSize : bufferSize;
+    if (offset > used || size > used - offset) return FALSE;
+    const BYTE* text = (const BYTE*)structure + offset;
+    DWORD units = size / sizeof(WCHAR);
+    int length = 0;
+    for (DWORD i = 0; i < units && length < destLen - 1; ++i) {
+        WCHAR c;
+        memcpy(&c, text + i * sizeof(WCHAR), sizeof c); // TAPI's texts need not be aligned
+        if (c == 0) break;
+        dest[length++] = c;
+    }
+    dest[length] = 0;
+    return TRUE;
+}
 
 DWORD FindLineDevice(HLINEAPP lineApp, DWORD deviceCount, DWORD lowVersion, DWORD highVersion,
                      LPCWSTR wantedName) {

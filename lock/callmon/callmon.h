@@ -27,6 +27,13 @@ BOOL StopCallMonitor(void);
 // 0 after an orderly stop, -1 when the line could not be opened.
 DWORD WINAPI CallMonitorThread(LPVOID unused);
 
+// Copies a text part of a TAPI structure (bufferSize bytes, usedSize of them
+// filled) into dest, reading only inside what TAPI filled and cutting a text
+// that does not fit destLen units with its terminator. FALSE when the part
+// lies outside.
+BOOL CopyTapiText(const void* structure, DWORD usedSize, DWORD bufferSize, DWORD offset, DWORD size,
+                  WCHAR* dest, int destLen);
+
 BOOL OpenCellLine(CellLine* cell);
 BOOL CloseCellLine(CellLine* cell);
 // The last device whose name equals wantedName exactly, or NO_LINE_DEVICE.
@@ -39,9 +46,7 @@ BOOL WaitLineMessage(CellLine* cell, LINEMESSAGE* message);
 // direction, handle, start tick, number and contact name are now in LockState.
 BOOL ReadCallDetails(HCALL call);
 BOOL IsIncomingCall(void);
-// Copies a text part of call information (bufferSize bytes) into dest,
-// reading only inside what TAPI filled and cutting a text that does not fit
-// destLen units with its terminator. FALSE when the part lies outside.
+// CopyTapiText for the call information.
 BOOL CopyCallInfoText(const LINECALLINFO* info, DWORD bufferSize, DWORD offset, DWORD size,
                       WCHAR* dest, int destLen);
 // Ends the recorded call, once.
