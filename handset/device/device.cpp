@@ -128,8 +128,14 @@ Process* Device::NewProcess(std::u16string exePath, std::u16string commandLine, 
 }
 
 void Device::StartPrimary(Process* p, std::function<DWORD()> routine) {
-    Thread* t = CreateThreadIn(p, std::move(routine), false);
-    p->primary = t;
+    // When the main routine returns the process ends, as ExitProcess would
+    // end it, with the threads it still has.
+    auto main = [this, p, routine = std::move(routine)] {
+        DWORD code = routine();
+        EndOtherThreads(p, code);
+        return code;
+    };
+    p->primary = CreateThreadIn(p, std::move(main), false);
 }
 
 DWORD Device::StartProgram(std::u16string_view exePath, std::u16string_view commandLine) {
@@ -139,12 +145,8 @@ DWORD Device::StartProgram(std::u16string_view exePath, std::u16string_view comm
     ProgramMain main = it->second;
     HINSTANCE module = programModules_[key];
     Process* p = NewProcess(programPaths_[key], std::u16string(commandLine), module);
-    StartPrimary(p, [this, p, main, module] {
-        // The program's entry returns; then the process ends, as ExitProcess
-        // would end it, with the threads it still has.
-        DWORD code = static_cast<DWORD>(main(module, nullptr, p->commandLine.data(), 5));
-        EndOtherThreads(p, code);
-        return code;
+    StartPrimary(p, [p, main, module] {
+        return static_cast<DWORD>(main(module, nullptr, p->commandLine.data(), 5));
     });
     return p->id;
 }
@@ -155,11 +157,7 @@ DWORD Device::StartProcess(std::string_view name, std::function<DWORD()> routine
     HINSTANCE module = reinterpret_cast<HINSTANCE>(nextModule_);
     nextModule_ += 0x10000;
     Process* p = NewProcess(path, u"", module);
-    StartPrimary(p, [this, p, routine = std::move(routine)] {
-        DWORD code = routine();
-        EndOtherThreads(p, code);
-        return code;
-    });
+    StartPrimary(p, std::move(routine));
     return p->id;
 }
 
@@ -684,7 +682,7 @@ bool Device::RunUntilExit(DWORD pid, uint64_t maxMs) {
     return RunUntil([this, pid] { return !ProcessRunning(pid); }, maxMs);
 }
 
-DWORD Device::Call(std::function<DWORD()> routine, uint64_t maxMs) {
+DWORD Device::CallRoutine(std::function<DWORD()> routine, uint64_t maxMs) {
     DWORD pid = StartProcess("call", std::move(routine));
     RunUntilExit(pid, maxMs);
     return ProcessExitCode(pid);

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "device/faults.h"
@@ -168,8 +169,20 @@ class Device {
     // Runs until done() holds (checked at every hand-over) or maxMs pass.
     bool RunUntil(const std::function<bool()>& done, uint64_t maxMs);
     bool RunUntilExit(DWORD pid, uint64_t maxMs);
-    // Runs the routine as a bare process until it ends; its result.
-    DWORD Call(std::function<DWORD()> routine, uint64_t maxMs = 600000);
+    // Runs the routine as a bare process until it ends; its result. A routine
+    // without a result (a test body whose ASSERT may end it early) gives 0.
+    template <class Routine> DWORD Call(Routine routine, uint64_t maxMs = 600000) {
+        if constexpr (std::is_void_v<std::invoke_result_t<Routine&>>)
+            return CallRoutine(
+                [routine]() mutable {
+                    routine();
+                    return DWORD(0);
+                },
+                maxMs);
+        else
+            return CallRoutine(std::function<DWORD()>(std::move(routine)), maxMs);
+    }
+    DWORD CallRoutine(std::function<DWORD()> routine, uint64_t maxMs);
 
     bool ProcessRunning(DWORD pid) const;
     DWORD ProcessExitCode(DWORD pid) const;        // STILL_ACTIVE while running

@@ -15,15 +15,6 @@ using handset::Resource;
 
 namespace {
 
-// Runs a test body on an emulated thread of a bare process; an ASSERT ends
-// the body, and the process with it.
-std::function<DWORD()> Body(std::function<void()> body) {
-    return [body] {
-        body();
-        return DWORD(0);
-    };
-}
-
 const IID kOtherIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
 
 // CoCreateInstance of the application, released at once; its result.
@@ -39,7 +30,7 @@ HRESULT CreateApp() {
 
 TEST(CoInitializeEx, FirstCallSucceedsRepeatsCountAndOtherModeIsRefused) {
     Device d;
-    d.Call(Body([&] {
+    d.Call([&] {
         EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         EXPECT_EQ(RPC_E_CHANGED_MODE, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
@@ -52,24 +43,24 @@ TEST(CoInitializeEx, FirstCallSucceedsRepeatsCountAndOtherModeIsRefused) {
         EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))
             << "a new start may choose the other model";
         CoUninitialize();
-    }));
+    });
 }
 
 TEST(CoInitializeEx, RefusesReservedPointerAndUnknownFlags) {
     Device d;
-    d.Call(Body([&] {
+    d.Call([&] {
         int reserved = 0;
         EXPECT_EQ(E_INVALIDARG, CoInitializeEx(&reserved, COINIT_MULTITHREADED));
         EXPECT_EQ(E_INVALIDARG, CoInitializeEx(nullptr, 0x4));
         EXPECT_EQ(E_INVALIDARG, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | 0x8));
         EXPECT_EQ(CO_E_NOTINITIALIZED, CreateApp()) << "refused calls start nothing";
-    }));
+    });
 }
 
 TEST(CoInitializeEx, IsPerThread) {
     Device d;
     static HRESULT otherCreate, otherInit;
-    d.Call(Body([&] {
+    d.Call([&] {
         EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         HANDLE t = CreateThread(
             nullptr, 0,
@@ -84,7 +75,7 @@ TEST(CoInitializeEx, IsPerThread) {
         CloseHandle(t);
         EXPECT_EQ(S_OK, CreateApp()) << "the other thread's CoUninitialize is its own";
         CoUninitialize();
-    }));
+    });
     EXPECT_EQ(CO_E_NOTINITIALIZED, otherCreate);
     EXPECT_EQ(S_OK, otherInit) << "a second thread starts its own COM, in its own model";
 }
@@ -115,7 +106,7 @@ TEST(CoCreateInstance, RefusesWithTheDocumentedErrors) {
     };
     Device d;
     DWORD pid = 0;
-    d.Call(Body([&] {
+    d.Call([&] {
         pid = d.CurrentPid();
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         int notAnObject = 0; // the outer object is refused before it is used
@@ -131,13 +122,13 @@ TEST(CoCreateInstance, RefusesWithTheDocumentedErrors) {
         }
         EXPECT_EQ(0, d.Held(pid, Resource::ComObject)) << "a refused call makes no object";
         CoUninitialize();
-    }));
+    });
 }
 
 TEST(CoCreateInstance, GivesTheApplicationForEachOfItsInterfaces) {
     Device d;
     DWORD pid = 0;
-    d.Call(Body([&] {
+    d.Call([&] {
         pid = d.CurrentPid();
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         for (const IID* iid : {&IID_IPOutlookApp, &IID_IDispatch, &IID_IUnknown}) {
@@ -167,7 +158,7 @@ TEST(CoCreateInstance, GivesTheApplicationForEachOfItsInterfaces) {
         a->Release();
         b->Release();
         CoUninitialize();
-    }));
+    });
     EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
 }
 
@@ -175,14 +166,14 @@ TEST(CoCreateInstance, FaultsFromThePlan) {
     Device d;
     d.faults().FailNth("CoInitializeEx", 1, static_cast<DWORD>(E_OUTOFMEMORY));
     d.faults().FailNth("CoCreateInstance", 2, static_cast<DWORD>(E_OUTOFMEMORY));
-    d.Call(Body([&] {
+    d.Call([&] {
         EXPECT_EQ(E_OUTOFMEMORY, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         EXPECT_EQ(CO_E_NOTINITIALIZED, CreateApp()) << "the failed start opened nothing";
         EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         EXPECT_EQ(E_OUTOFMEMORY, CreateApp()) << "the second call fails";
         EXPECT_EQ(S_OK, CreateApp()) << "the third call is past the fault";
         CoUninitialize();
-    }));
+    });
     EXPECT_EQ(3u, d.faults().Calls("CoCreateInstance"));
 }
 
@@ -190,12 +181,12 @@ TEST(CoCreateInstance, SlowFaultTakesVirtualTime) {
     Device d;
     d.faults().Slow("CoCreateInstance", 750);
     uint64_t took = 0;
-    d.Call(Body([&] {
+    d.Call([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         uint64_t start = d.Now();
         EXPECT_EQ(S_OK, CreateApp());
         took = d.Now() - start;
         CoUninitialize();
-    }));
+    });
     EXPECT_EQ(750u, took);
 }

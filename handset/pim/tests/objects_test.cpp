@@ -23,15 +23,6 @@ using handset::Resource;
 
 namespace {
 
-// Runs a test body on an emulated thread of a bare process; an ASSERT ends
-// the body, and the process with it.
-std::function<DWORD()> Body(std::function<void()> body) {
-    return [body] {
-        body();
-        return DWORD(0);
-    };
-}
-
 using TextGetter = HRESULT (STDMETHODCALLTYPE IContact::*)(BSTR*);
 
 std::string Hex(HRESULT hr) {
@@ -93,7 +84,7 @@ ContactRecord Person(const char16_t* last, const char16_t* first, const char16_t
 TEST(Application, FoldersNeedLogonAndLogoffEndsTheSession) {
     Device d;
     long oid = d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
-    d.Call(Body([&] {
+    d.Call([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         IPOutlookApp* app = nullptr;
         CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp,
@@ -114,13 +105,13 @@ TEST(Application, FoldersNeedLogonAndLogoffEndsTheSession) {
         folder = nullptr;
         app->Release();
         CoUninitialize();
-    }));
+    });
 }
 
 TEST(Application, ObjectsGotDuringTheSessionOutliveLogoff) {
     Device d;
     d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
-    d.Call(Body([&] {
+    d.Call([&] {
         Session s;
         s.Open();
         EXPECT_EQ(S_OK, s.app->Logoff());
@@ -128,7 +119,7 @@ TEST(Application, ObjectsGotDuringTheSessionOutliveLogoff) {
         EXPECT_EQ(S_OK, s.items->get_Count(&count));
         EXPECT_EQ(1, count);
         s.Close();
-    }));
+    });
 }
 
 TEST(Application, GetDefaultFolderGivesOnlyContacts) {
@@ -147,7 +138,7 @@ TEST(Application, GetDefaultFolderGivesOnlyContacts) {
         {11, E_INVALIDARG},
     };
     Device d;
-    d.Call(Body([&] {
+    d.Call([&] {
         Session s;
         s.Open();
         for (const Case& c : cases) {
@@ -164,14 +155,14 @@ TEST(Application, GetDefaultFolderGivesOnlyContacts) {
         }
         EXPECT_EQ(E_POINTER, s.app->GetDefaultFolder(olFolderContacts, nullptr));
         s.Close();
-    }));
+    });
 }
 
 TEST(Application, VersionAndItemFromOid) {
     Device d;
     d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
     long oid = d.contacts().Add(Person(u"Roe", u"Rick", u"456"));
-    d.Call(Body([&] {
+    d.Call([&] {
         Session s;
         s.Open();
         BSTR version = nullptr;
@@ -191,13 +182,13 @@ TEST(Application, VersionAndItemFromOid) {
         EXPECT_EQ(E_INVALIDARG, s.app->GetItemFromOid(oid + 1000, &item));
         EXPECT_EQ(nullptr, item);
         s.Close();
-    }));
+    });
 }
 
 TEST(Objects, AnswerQueryInterfaceForTheirOwnInterfaceOnly) {
     Device d;
     d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
-    d.Call(Body([&] {
+    d.Call([&] {
         Session s;
         s.Open();
         IContact* contact = s.Item(1);
@@ -232,13 +223,13 @@ TEST(Objects, AnswerQueryInterfaceForTheirOwnInterfaceOnly) {
         }
         contact->Release();
         s.Close();
-    }));
+    });
 }
 
 TEST(Objects, DispatchAndUnbuiltMethodsFailLoudly) {
     Device d;
     d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
-    d.Call(Body([&] {
+    d.Call([&] {
         Session s;
         s.Open();
         UINT n = 7;
@@ -270,13 +261,13 @@ TEST(Objects, DispatchAndUnbuiltMethodsFailLoudly) {
         s.items->get_Count(&count);
         EXPECT_EQ(1, count) << "Remove removed nothing";
         s.Close();
-    }));
+    });
 }
 
 TEST(Objects, GetApplicationGivesTheApplicationThatMadeThem) {
     Device d;
     d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
-    d.Call(Body([&] {
+    d.Call([&] {
         Session s;
         s.Open();
         IContact* contact = s.Item(1);
@@ -295,7 +286,7 @@ TEST(Objects, GetApplicationGivesTheApplicationThatMadeThem) {
         EXPECT_EQ(E_POINTER, contact->get_Application(nullptr));
         contact->Release();
         s.Close();
-    }));
+    });
 }
 
 TEST(Items, AreIndexedFromOneInInsertionOrder) {
@@ -303,7 +294,7 @@ TEST(Items, AreIndexedFromOneInInsertionOrder) {
     d.contacts().Add(Person(u"Zed", u"Ann", u"1"));
     d.contacts().Add(Person(u"Abel", u"Bob", u"2"));
     d.contacts().Add(Person(u"Moe", u"Cy", u"3"));
-    d.Call(Body([&] {
+    d.Call([&] {
         Session s;
         s.Open();
         int count = 0;
@@ -327,7 +318,7 @@ TEST(Items, AreIndexedFromOneInInsertionOrder) {
         EXPECT_EQ(E_POINTER, s.items->Item(1, nullptr));
         EXPECT_EQ(E_POINTER, s.items->get_Count(nullptr));
         s.Close();
-    }));
+    });
 }
 
 TEST(Items, AreALiveViewOfTheStore) {
@@ -398,7 +389,7 @@ TEST(Contact, EachGetterReadsItsOwnProperty) {
         full.*p.field = handset::Widen(p.name);
     d.contacts().Add(full);
     d.contacts().Add(ContactRecord{});
-    d.Call(Body([&] {
+    d.Call([&] {
         Session s;
         s.Open();
         IContact* contact = s.Item(1);
@@ -420,14 +411,14 @@ TEST(Contact, EachGetterReadsItsOwnProperty) {
         contact->Release();
         empty->Release();
         s.Close();
-    }));
+    });
 }
 
 TEST(Accounting, ObjectsAreCountedWhileAliveAndReferencesKeepThemAlive) {
     Device d;
     d.contacts().Add(Person(u"Doe", u"Jane", u"1"));
     DWORD pid = 0;
-    d.Call(Body([&] {
+    d.Call([&] {
         pid = d.CurrentPid();
         Session s;
         s.Open();
@@ -458,7 +449,7 @@ TEST(Accounting, ObjectsAreCountedWhileAliveAndReferencesKeepThemAlive) {
             << "the last holder took the application along";
         EXPECT_EQ(0u, d.contacts().ObjectsAlive());
         CoUninitialize();
-    }));
+    });
     EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
 }
 
@@ -466,7 +457,7 @@ TEST(Accounting, StringsAreCountedUntilFreed) {
     Device d;
     d.contacts().Add(Person(u"Doe", u"Jane", u"555-1234"));
     DWORD pid = 0;
-    d.Call(Body([&] {
+    d.Call([&] {
         pid = d.CurrentPid();
         Session s;
         s.Open();
@@ -489,7 +480,7 @@ TEST(Accounting, StringsAreCountedUntilFreed) {
         c->Release();
         s.Close();
         // `first` is left over on purpose.
-    }));
+    });
     EXPECT_EQ(1, d.Held(pid, Resource::ComString)) << "the leak shows at exit";
     EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
     EXPECT_EQ(0u, d.contacts().StringsOutstanding()) << "and was reclaimed";
@@ -498,7 +489,7 @@ TEST(Accounting, StringsAreCountedUntilFreed) {
 TEST(Strings, SysAllocStringShareTheStoresAllocations) {
     Device d;
     DWORD pid = 0;
-    d.Call(Body([&] {
+    d.Call([&] {
         pid = d.CurrentPid();
         BSTR s = SysAllocString(u"hello");
         ASSERT_NE(nullptr, s);
@@ -519,7 +510,7 @@ TEST(Strings, SysAllocStringShareTheStoresAllocations) {
         WCHAR local[] = u"not a BSTR";
         SysFreeString(local);
         EXPECT_EQ(1u, d.timeline().Count("pim.bad-free")) << "a foreign free is refused, and seen";
-    }));
+    });
     EXPECT_EQ(0, d.Held(pid, Resource::ComString));
 }
 
@@ -544,7 +535,7 @@ TEST(Faults, MethodsFailWithThePlannedError) {
         d.faults().FailNth(c.function, 1, static_cast<DWORD>(c.error));
         std::string log;
         DWORD pid = 0;
-        d.Call(Body([&] {
+        d.Call([&] {
             pid = d.CurrentPid();
             auto note = [&](HRESULT hr) { log += Hex(hr) + " "; };
             CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -576,7 +567,7 @@ TEST(Faults, MethodsFailWithThePlannedError) {
             folder->Release();
             app->Release();
             CoUninitialize();
-        }));
+        });
         // Only the planned call fails, and only with the planned error.
         std::string expected;
         for (const Case& other : cases)
@@ -655,7 +646,7 @@ TEST(CoUninitialize, DisconnectsObjectsStillHeld) {
     Device d;
     d.contacts().Add(Person(u"Doe", u"Jane", u"1"));
     DWORD pid = 0;
-    d.Call(Body([&] {
+    d.Call([&] {
         pid = d.CurrentPid();
         Session s;
         s.Open();
@@ -669,7 +660,7 @@ TEST(CoUninitialize, DisconnectsObjectsStillHeld) {
         s.folder->Release();
         s.app->Release();
         EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
-    }));
+    });
 }
 
 // The lock program's use: one lookup on a background thread, in the
@@ -680,7 +671,7 @@ TEST(Lookup, ABackgroundLookupGivesBackAllItTook) {
     d.contacts().Add(Person(u"Roe", u"Rick", u"905-777-0000"));
     static std::string found;
     DWORD pid = 0;
-    d.Call(Body([&] {
+    d.Call([&] {
         pid = d.CurrentPid();
         HANDLE t = CreateThread(
             nullptr, 0,
@@ -701,7 +692,7 @@ TEST(Lookup, ABackgroundLookupGivesBackAllItTook) {
             nullptr, 0, nullptr);
         WaitForSingleObject(t, INFINITE);
         CloseHandle(t);
-    }));
+    });
     EXPECT_EQ("Roe", found);
     EXPECT_EQ("nothing", d.DescribeHeld(pid));
 }
