@@ -199,7 +199,7 @@ void Device::ProcessEnded(Process* p, DWORD code) {
     }
     for (auto it = handles_.begin(); it != handles_.end();) {
         if (it->second.owner == p->id) {
-            Account(p->id, Resource::KernelHandle, -1);
+            if (it->second.counted) Account(p->id, Resource::KernelHandle, -1);
             it = handles_.erase(it);
         } else {
             ++it;
@@ -303,8 +303,15 @@ void Device::OnProcessExit(std::function<void(DWORD)> hook) {
 HANDLE Device::AddHandle(std::shared_ptr<KernelObject> object) {
     uintptr_t value = nextHandle_;
     nextHandle_ += 4;
-    handles_[value] = {std::move(object), CurrentPid()};
+    handles_[value] = {std::move(object), CurrentPid(), true};
     Account(Resource::KernelHandle, +1);
+    return reinterpret_cast<HANDLE>(value);
+}
+
+HANDLE Device::AddServiceHandle(std::shared_ptr<KernelObject> object, DWORD pid) {
+    uintptr_t value = nextHandle_;
+    nextHandle_ += 4;
+    handles_[value] = {std::move(object), pid, false};
     return reinterpret_cast<HANDLE>(value);
 }
 
@@ -332,7 +339,7 @@ HANDLE Device::CurrentProcessPseudoHandle() {
 bool Device::CloseHandleOf(HANDLE h) {
     auto it = handles_.find(reinterpret_cast<uintptr_t>(h));
     if (it == handles_.end()) return false;
-    Account(it->second.owner, Resource::KernelHandle, -1);
+    if (it->second.counted) Account(it->second.owner, Resource::KernelHandle, -1);
     // The object may go now; keep it alive until the entry is gone.
     auto object = std::move(it->second.object);
     handles_.erase(it);

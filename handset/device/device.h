@@ -218,6 +218,9 @@ class Device {
     // Kernel handles: device-wide values, never reused, each owned by the
     // process that opened it.
     HANDLE AddHandle(std::shared_ptr<KernelObject> object);
+    // A handle that a platform service holds for the process (TAPI's message
+    // event, say): valid in it, but not among the handles it is counted for.
+    HANDLE AddServiceHandle(std::shared_ptr<KernelObject> object, DWORD pid);
     std::shared_ptr<KernelObject> Resolve(HANDLE h) const; // also the two pseudo-handles
     bool CloseHandleOf(HANDLE h);
     // Named objects share one namespace, as on the phone.
@@ -317,6 +320,7 @@ class Device {
     struct HandleEntry {
         std::shared_ptr<KernelObject> object;
         DWORD owner;
+        bool counted; // against the owner's kernel handles
     };
     std::map<uintptr_t, HandleEntry> handles_;
     uintptr_t nextHandle_ = 0x1000;

@@ -424,8 +424,7 @@ CellularNetwork::App& CellularNetwork::Initialize(DWORD pid, std::u16string name
     // The event is TAPI's, not the application's: its handle is not counted
     // among the kernel handles the process holds. The process counts a line
     // application instead.
-    app->eventHandle = device_.AddHandle(app->event);
-    device_.Account(pid, Resource::KernelHandle, -1);
+    app->eventHandle = device_.AddServiceHandle(app->event, pid);
     device_.Account(pid, Resource::LineApp, +1);
     apps_[app->handle] = app;
     device_.timeline().Record(
@@ -465,8 +464,6 @@ void CellularNetwork::Shutdown(HLINEAPP handle) {
     app->messages.clear();
     app->event->signaled = false;
     app->shutDown = true;
-    // Give back the handle as uncounted as it was made.
-    device_.Account(app->pid, Resource::KernelHandle, +1);
     device_.CloseHandleOf(app->eventHandle);
     device_.Account(app->pid, Resource::LineApp, -1);
     device_.timeline().Record("line.shutdown", {{"app", handle}, {"process", app->pid}});
