@@ -39,4 +39,8 @@ std::optional<DWORD> Enter(const char* function) {
     return verdict.error;
 }
 
+void SetCallerLastError(DWORD error) {
+    Device::Current().LastError() = error;
+}
+
 } // namespace handset

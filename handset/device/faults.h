@@ -57,4 +57,12 @@ class FaultPlan {
 // planned time, and gives the error to report if it is to fail.
 std::optional<DWORD> Enter(const char* function);
 
+// How a call that reports through the last error fails: sets it, and gives
+// the call's failure result.
+void SetCallerLastError(DWORD error);
+template <class R> R Fail(DWORD error, R result) {
+    SetCallerLastError(error);
+    return result;
+}
+
 } // namespace handset

@@ -9,6 +9,7 @@
 using handset::Device;
 using handset::Enter;
 using handset::Event;
+using handset::Fail;
 using handset::KernelObject;
 using handset::Mutex;
 using handset::Process;
@@ -49,11 +50,6 @@ HANDLE CreateNamed(LPCWSTR name, KernelObject::Kind kind, Make make) {
     }
     d.LastError() = ERROR_SUCCESS;
     return d.AddHandle(make());
-}
-
-template <class R> R Fail(DWORD error, R result) {
-    Dev().LastError() = error;
-    return result;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 using handset::Device;
 using handset::Enter;
+using handset::Fail;
 using handset::MessageQueue;
 using handset::Thread;
 
@@ -65,19 +66,12 @@ std::shared_ptr<MessageQueue> QueueHandle(Thread& t) {
 
 BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam) {
     Device& d = Device::Current();
-    if (auto e = Enter("PostThreadMessageW")) {
-        d.LastError() = *e;
-        return FALSE;
-    }
+    if (auto e = Enter("PostThreadMessageW")) return Fail(*e, BOOL(FALSE));
     Thread* t = d.FindThread(idThread);
-    if (!t || t->state == Thread::State::Exited || !t->queue) {
-        d.LastError() = ERROR_INVALID_THREAD_ID;
-        return FALSE;
-    }
-    if (t->queue->posted.size() >= MessageQueue::kLimit) {
-        d.LastError() = ERROR_NOT_ENOUGH_MEMORY;
-        return FALSE;
-    }
+    if (!t || t->state == Thread::State::Exited || !t->queue)
+        return Fail(ERROR_INVALID_THREAD_ID, BOOL(FALSE));
+    if (t->queue->posted.size() >= MessageQueue::kLimit)
+        return Fail(ERROR_NOT_ENOUGH_MEMORY, BOOL(FALSE));
     MSG m{};
     m.message = Msg;
     m.wParam = wParam;
@@ -94,14 +88,8 @@ BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM l
 
 BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
     Device& d = Device::Current();
-    if (auto e = Enter("GetMessageW")) {
-        d.LastError() = *e;
-        return -1;
-    }
-    if (!lpMsg) {
-        d.LastError() = ERROR_INVALID_PARAMETER;
-        return -1;
-    }
+    if (auto e = Enter("GetMessageW")) return Fail(*e, BOOL(-1));
+    if (!lpMsg) return Fail(ERROR_INVALID_PARAMETER, BOOL(-1));
     MessageQueue& q = handset::OwnQueue();
     Thread& self = *d.CurrentThread();
     while (!q.Take(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
@@ -115,15 +103,8 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
-    Device& d = Device::Current();
-    if (auto e = Enter("PeekMessageW")) {
-        d.LastError() = *e;
-        return FALSE;
-    }
-    if (!lpMsg) {
-        d.LastError() = ERROR_INVALID_PARAMETER;
-        return FALSE;
-    }
+    if (auto e = Enter("PeekMessageW")) return Fail(*e, BOOL(FALSE));
+    if (!lpMsg) return Fail(ERROR_INVALID_PARAMETER, BOOL(FALSE));
     MessageQueue& q = handset::OwnQueue();
     return q.Take(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0) ? TRUE
                                                                                             : FALSE;
@@ -152,8 +133,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
     if (!lpMsg || !lpMsg->hwnd) return 0; // thread messages have no window to go to
     if (handset::g_dispatchToWindow) return handset::g_dispatchToWindow(lpMsg);
-    Device::Current().LastError() = ERROR_INVALID_WINDOW_HANDLE;
-    return 0;
+    return Fail(ERROR_INVALID_WINDOW_HANDLE, LRESULT(0));
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
