@@ -22,6 +22,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/text.h"
 #include "device/faults.h"
 #include "device/timeline.h"
 
@@ -346,9 +347,5 @@ class Device {
     // part of it.
     std::shared_ptr<CellularNetwork> network_;
 };
-
-// UTF-16 and UTF-8 conversions for the handset's own texts.
-std::string Narrow(std::u16string_view s);
-std::u16string Widen(std::string_view s);
 
 } // namespace handset

@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
+#include "common/file.h"
 #include "device/device.h"
 #include "pim/vcard.h"
 
@@ -130,18 +128,9 @@ bool PimStore::LoadVcfText(std::string_view text, std::string_view sourceName, s
 
 bool PimStore::LoadVcf(const std::string& path, std::string* error,
                        std::vector<std::string>* notes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        if (error) *error = path + ": cannot read";
-        return false;
-    }
-    return LoadVcfText(text.str(), path, error, notes);
+    std::string text;
+    if (!ReadWholeFile(path, &text, error)) return false;
+    return LoadVcfText(text, path, error, notes);
 }
 
 // ---- Apartments ------------------------------------------------------------------

@@ -27,22 +27,12 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+// A vCard's lines may keep their CR; blanks include line ends.
+std::string_view Strip(std::string_view s) {
+    return TrimLine(s);
 }
-
-std::u16string Trim(std::u16string s) {
-    auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
-    size_t b = 0, e = s.size();
-    while (b < e && blank(s[b]))
-        ++b;
-    while (e > b && blank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
+std::u16string Strip(const std::u16string& s) {
+    return std::u16string(TrimLine(std::u16string_view(s)));
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -131,7 +121,7 @@ struct Property {
     // The first value of the parameter, upper case; "" when absent.
     std::string ParamValue(std::string_view paramName) const {
         for (auto& p : params)
-            if (p.name == paramName && !p.values.empty()) return UpperCase(Trim(p.values.front()));
+            if (p.name == paramName && !p.values.empty()) return UpperCase(Strip(p.values.front()));
         return "";
     }
     // Every TYPE, upper case: 3.0 lists and repeats, and 2.1 bare words.
@@ -140,7 +130,7 @@ struct Property {
         for (auto& p : params)
             if (p.name == "TYPE")
                 for (auto& v : p.values)
-                    types.push_back(UpperCase(Trim(v)));
+                    types.push_back(UpperCase(Strip(v)));
         return types;
     }
 };
@@ -154,14 +144,14 @@ bool IsEncodingWord(std::string_view upper) {
 Property ParseHead(std::string_view head) {
     Property p;
     auto pieces = SplitOutsideQuotes(head, ';');
-    std::string_view name = Trim(pieces.front());
+    std::string_view name = Strip(pieces.front());
     if (size_t dot = name.rfind('.'); dot != std::string_view::npos) {
         p.group = std::string(name.substr(0, dot));
         name.remove_prefix(dot + 1);
     }
     p.name = UpperCase(name);
     for (size_t i = 1; i < pieces.size(); ++i) {
-        std::string_view piece = Trim(pieces[i]);
+        std::string_view piece = Strip(pieces[i]);
         if (piece.empty()) continue;
         Param param;
         size_t eq = piece.find('=');
@@ -171,14 +161,14 @@ Property ParseHead(std::string_view head) {
             param.name = IsEncodingWord(word) ? "ENCODING" : "TYPE";
             param.values.push_back(std::string(piece));
         } else {
-            param.name = UpperCase(Trim(piece.substr(0, eq)));
+            param.name = UpperCase(Strip(piece.substr(0, eq)));
             for (std::string_view v : SplitOutsideQuotes(piece.substr(eq + 1), ',')) {
-                v = Trim(v);
+                v = Strip(v);
                 if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
                     v = v.substr(1, v.size() - 2);
                 // A quoted list ("work,voice") is a list all the same.
                 for (std::string_view item : SplitOutsideQuotes(v, ','))
-                    param.values.push_back(std::string(Trim(item)));
+                    param.values.push_back(std::string(Strip(item)));
             }
         }
         p.params.push_back(std::move(param));
@@ -210,7 +200,7 @@ std::vector<Line> LogicalLines(const std::vector<Line>& physical) {
                 continue;
             }
         }
-        if (Trim(line.text).empty()) {
+        if (Strip(line.text).empty()) {
             open = false;
             continue;
         }
@@ -428,7 +418,7 @@ bool CardMapper::Components(const Property& p, std::vector<std::u16string>* part
 bool CardMapper::Text(const Property& p, std::u16string* text, std::string* error) const {
     std::u16string raw;
     if (!Decode(p, &raw, error)) return false;
-    *text = Trim(Unescape(raw, version_));
+    *text = Strip(Unescape(raw, version_));
     return true;
 }
 
@@ -486,7 +476,7 @@ bool CardMapper::Map(const std::vector<Property>& props, ContactRecord* out, std
     version_ = Version::V30;
     for (const Property& p : props) {
         if (p.name != "VERSION") continue;
-        std::string_view v = Trim(p.value);
+        std::string_view v = Strip(p.value);
         if (v == "2.1")
             version_ = Version::V21;
         else if (v == "3.0")
@@ -516,7 +506,7 @@ bool CardMapper::Map(const std::vector<Property>& props, ContactRecord* out, std
             std::vector<std::u16string> parts;
             if (!Components(p, &parts, error)) return false;
             bool empty = std::all_of(parts.begin(), parts.end(),
-                                     [](const std::u16string& s) { return Trim(s).empty(); });
+                                     [](const std::u16string& s) { return Strip(s).empty(); });
             if (empty) continue;
             if (haveName) {
                 Note(p, "N after the first not kept");
@@ -533,7 +523,7 @@ bool CardMapper::Map(const std::vector<Property>& props, ContactRecord* out, std
                                                        : SplitUnescaped(parts[i], u',');
                 std::u16string glue = i >= 3 ? u", " : u" ";
                 for (auto& v : values) {
-                    std::u16string t = Trim(Unescape(v, version_));
+                    std::u16string t = Strip(Unescape(v, version_));
                     if (t.empty()) continue;
                     if (!joined.empty()) joined += glue;
                     joined += t;
@@ -550,8 +540,9 @@ bool CardMapper::Map(const std::vector<Property>& props, ContactRecord* out, std
         } else if (p.name == "ORG") {
             std::vector<std::u16string> parts;
             if (!Components(p, &parts, error)) return false;
-            std::u16string company = parts.size() > 0 ? Trim(Unescape(parts[0], version_)) : u"";
-            std::u16string department = parts.size() > 1 ? Trim(Unescape(parts[1], version_)) : u"";
+            std::u16string company = parts.size() > 0 ? Strip(Unescape(parts[0], version_)) : u"";
+            std::u16string department =
+                parts.size() > 1 ? Strip(Unescape(parts[1], version_)) : u"";
             if (company.empty() && department.empty()) continue;
             if (haveOrg) {
                 Note(p, "ORG after the first not kept");
@@ -611,8 +602,8 @@ bool ParseVcards(std::string_view text, std::string_view sourceName, VcardResult
             prop->value = line.text.substr(colon + 1);
             prop->line = line.number;
         }
-        bool isBegin = prop && prop->name == "BEGIN" && EqualsNoCase(Trim(prop->value), "VCARD");
-        bool isEnd = prop && prop->name == "END" && EqualsNoCase(Trim(prop->value), "VCARD");
+        bool isBegin = prop && prop->name == "BEGIN" && EqualsNoCase(Strip(prop->value), "VCARD");
+        bool isEnd = prop && prop->name == "END" && EqualsNoCase(Strip(prop->value), "VCARD");
 
         if (!inCard) {
             if (isBegin) {

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/file.h"
 #include "device/device.h"
 #include "registry/registry.h"
 
@@ -38,14 +39,6 @@ const RootName kRoots[] = {{u"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
 
 bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t';
-}
-
-std::u16string_view Trim(std::u16string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 // For messages: a piece of the line, cut when long.
@@ -459,18 +452,9 @@ bool Registry::LoadRegText(std::string_view text, std::string_view source, std::
 }
 
 bool Registry::LoadRegFile(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        if (error) *error = path + ": cannot read: " + std::strerror(errno);
-        return false;
-    }
-    return LoadRegText(bytes.str(), path, error);
+    std::string bytes;
+    if (!ReadWholeFile(path, &bytes, error)) return false;
+    return LoadRegText(bytes, path, error);
 }
 
 bool Registry::Serialize(std::string* out, std::string* error) const {
