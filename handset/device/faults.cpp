@@ -1,7 +1,7 @@
 // The fault plan's bookkeeping, and Enter(), the door of every platform call.
 #include "device/faults.h"
 
-#include "device/device.h"
+#include "device/platform.h"
 
 namespace handset {
 
@@ -31,7 +31,7 @@ FaultPlan::Verdict FaultPlan::Check(const char* function, DWORD pid) {
 }
 
 std::optional<DWORD> Enter(const char* function) {
-    Device& device = Device::Current();
+    Platform& device = Platform::Current();
     FaultPlan::Verdict verdict = device.faults().Check(function, device.CurrentPid());
     // A slow call takes its time on the clock; the driver's own calls cannot wait.
     if (verdict.delayMs != 0 && device.CurrentThread())
@@ -40,7 +40,7 @@ std::optional<DWORD> Enter(const char* function) {
 }
 
 void SetCallerLastError(DWORD error) {
-    Device::Current().LastError() = error;
+    Platform::Current().LastError() = error;
 }
 
 } // namespace handset

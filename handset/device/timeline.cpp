@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "device/device.h"
+#include "device/platform.h"
 
 namespace handset {
 

@@ -11,7 +11,7 @@
 
 namespace handset {
 
-class Device;
+class Platform;
 
 // One named field of an entry, held as its JSON text.
 struct Field {
@@ -41,7 +41,7 @@ struct TimelineEntry {
 
 class Timeline {
   public:
-    explicit Timeline(const Device& device) : device_(device) {}
+    explicit Timeline(const Platform& device) : device_(device) {}
     void Record(std::string what, std::vector<Field> fields = {});
 
     const std::vector<TimelineEntry>& Entries() const { return entries_; }
@@ -51,7 +51,7 @@ class Timeline {
     void Clear() { entries_.clear(); }
 
   private:
-    const Device& device_;
+    const Platform& device_;
     std::vector<TimelineEntry> entries_;
 };
 

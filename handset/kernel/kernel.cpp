@@ -3,22 +3,23 @@
 // and sets the last error, as the phone does.
 #include <windows.h>
 
-#include "device/device.h"
+#include "device/platform.h"
+#include "kernel/heap.h"
 #include "kernel/objects.h"
 
-using handset::Device;
 using handset::Enter;
 using handset::Event;
 using handset::Fail;
 using handset::KernelObject;
 using handset::Mutex;
+using handset::Platform;
 using handset::Process;
 using handset::Thread;
 
 namespace {
 
-Device& Dev() {
-    return Device::Current();
+Platform& Dev() {
+    return Platform::Current();
 }
 
 template <class T> std::shared_ptr<T> As(HANDLE h, KernelObject::Kind kind) {
@@ -30,7 +31,7 @@ template <class T> std::shared_ptr<T> As(HANDLE h, KernelObject::Kind kind) {
 // Opens or makes a named object of the kind; null name: always a new one.
 template <class T, class Make>
 HANDLE CreateNamed(LPCWSTR name, KernelObject::Kind kind, Make make) {
-    Device& d = Dev();
+    Platform& d = Dev();
     if (name && *name) {
         std::u16string key(name);
         if (auto existing = d.FindNamed(key)) {
@@ -73,7 +74,7 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     if (auto e = Enter("CloseHandle")) return Fail(*e, FALSE);
-    if (Device::IsPseudoHandle(hObject)) return TRUE;
+    if (Platform::IsPseudoHandle(hObject)) return TRUE;
     if (!Dev().CloseHandleOf(hObject)) return Fail(ERROR_INVALID_HANDLE, FALSE);
     return TRUE;
 }
@@ -161,11 +162,11 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, CONST HANDLE* lpHandles, BOOL 
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE lpStartAddress,
                            LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
     if (auto e = Enter("CreateThread")) return Fail(*e, HANDLE(nullptr));
-    Device& d = Dev();
+    Platform& d = Dev();
     if (!lpStartAddress ||
         (dwCreationFlags & ~DWORD(CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION)))
         return Fail(ERROR_INVALID_PARAMETER, HANDLE(nullptr));
-    if (!d.CurrentProcess()) Device::Fatal("CreateThread called in the driver's context");
+    if (!d.CurrentProcess()) Platform::Fatal("CreateThread called in the driver's context");
     Thread* t = d.CreateThreadIn(
         d.CurrentProcess(), [lpStartAddress, lpParameter] { return lpStartAddress(lpParameter); },
         (dwCreationFlags & CREATE_SUSPENDED) != 0);
@@ -222,10 +223,10 @@ DWORD WINAPI GetCurrentProcessId(void) {
     return Dev().CurrentPid();
 }
 HANDLE WINAPI GetCurrentThread(void) {
-    return Device::CurrentThreadPseudoHandle();
+    return Platform::CurrentThreadPseudoHandle();
 }
 HANDLE WINAPI GetCurrentProcess(void) {
-    return Device::CurrentProcessPseudoHandle();
+    return Platform::CurrentProcessPseudoHandle();
 }
 
 // ---- Processes and modules -----------------------------------------------------
@@ -256,7 +257,7 @@ BOOL WINAPI TerminateProcess(HANDLE hProcess, DWORD uExitCode) {
 
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
     if (auto e = Enter("GetModuleFileNameW")) return Fail(*e, DWORD(0));
-    Device& d = Dev();
+    Platform& d = Dev();
     Process* p = hModule ? d.ProcessByModule(hModule) : d.CurrentProcess();
     if (!p) return Fail(ERROR_INVALID_HANDLE, DWORD(0));
     if (!lpFilename || nSize == 0) return Fail(ERROR_INSUFFICIENT_BUFFER, DWORD(0));
@@ -275,7 +276,7 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
 
 HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
     if (auto e = Enter("GetModuleHandleW")) return Fail(*e, HMODULE(nullptr));
-    Device& d = Dev();
+    Platform& d = Dev();
     if (!lpModuleName) return d.CurrentProcess() ? d.CurrentProcess()->module : nullptr;
     std::u16string want(lpModuleName);
     for (DWORD pid : d.ProcessIds()) {
@@ -284,26 +285,4 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
         if (_wcsicmp(file.c_str(), want.c_str()) == 0) return p->module;
     }
     return Fail(ERROR_FILE_NOT_FOUND, HMODULE(nullptr));
-}
-
-// ---- Local heap --------------------------------------------------------------
-
-HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
-    if (auto e = Enter("LocalAlloc")) return Fail(*e, HLOCAL(nullptr));
-    if (uFlags & ~UINT(LMEM_MOVEABLE | LMEM_ZEROINIT))
-        return Fail(ERROR_INVALID_PARAMETER, HLOCAL(nullptr));
-    return Dev().HeapAlloc(uBytes, (uFlags & LMEM_ZEROINIT) != 0);
-}
-
-HLOCAL WINAPI LocalFree(HLOCAL hMem) {
-    if (!hMem) return nullptr;
-    if (auto e = Enter("LocalFree")) return Fail(*e, hMem);
-    if (!Dev().HeapFree(hMem)) return Fail(ERROR_INVALID_HANDLE, hMem);
-    return nullptr;
-}
-
-SIZE_T WINAPI LocalSize(HLOCAL hMem) {
-    size_t bytes = 0;
-    if (!Dev().HeapSize(hMem, &bytes)) return Fail(ERROR_INVALID_HANDLE, SIZE_T(0));
-    return bytes;
 }

@@ -1,7 +1,7 @@
 // Events and mutexes: the kernel's waitable objects that device code makes.
 #pragma once
 
-#include "device/device.h"
+#include "device/platform.h"
 
 namespace handset {
 

@@ -9,13 +9,13 @@
 #include <objbase.h>
 #include <pimstore.h>
 
-#include "device/device.h"
+#include "device/platform.h"
 #include "pim/objects.h"
 #include "pim/store.h"
 
-using handset::Device;
 using handset::Enter;
 using handset::PimStore;
+using handset::Platform;
 
 const IID IID_IUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -35,7 +35,7 @@ const IID IID_IContact = {
 namespace {
 
 PimStore& Store() {
-    return Device::Current().contacts();
+    return Platform::Current().Get<PimStore>();
 }
 
 } // namespace
@@ -46,8 +46,8 @@ HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
     if (pvReserved) return E_INVALIDARG;
     if (dwCoInit != COINIT_MULTITHREADED && dwCoInit != COINIT_APARTMENTTHREADED)
         return E_INVALIDARG;
-    Device& d = Device::Current();
-    PimStore& store = d.contacts();
+    Platform& d = Platform::Current();
+    PimStore& store = d.Get<PimStore>();
     if (PimStore::Apartment* a = store.FindApartment(d.CurrentTid())) {
         if (a->mode != dwCoInit) return RPC_E_CHANGED_MODE;
         ++a->count;
@@ -61,8 +61,8 @@ HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
 void WINAPI CoUninitialize(void) {
     // A void call has no error to give; the plan can only slow it down.
     (void)Enter("CoUninitialize");
-    Device& d = Device::Current();
-    PimStore& store = d.contacts();
+    Platform& d = Platform::Current();
+    PimStore& store = d.Get<PimStore>();
     PimStore::Apartment* a = store.FindApartment(d.CurrentTid());
     if (!a) return;
     if (--a->count == 0) store.CloseApartment(d.CurrentTid());
@@ -73,8 +73,8 @@ HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwCl
     if (auto e = Enter("CoCreateInstance")) return static_cast<HRESULT>(*e);
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    Device& d = Device::Current();
-    PimStore& store = d.contacts();
+    Platform& d = Platform::Current();
+    PimStore& store = d.Get<PimStore>();
     if (!store.FindApartment(d.CurrentTid())) return CO_E_NOTINITIALIZED;
     // The application is served in-process only.
     if (!IsEqualCLSID(rclsid, CLSID_Application) || !(dwClsContext & CLSCTX_INPROC_SERVER))
@@ -96,10 +96,10 @@ BSTR WINAPI SysAllocString(const OLECHAR* psz) {
 void WINAPI SysFreeString(BSTR bstr) {
     (void)Enter("SysFreeString");
     if (!bstr) return;
-    Device& d = Device::Current();
+    Platform& d = Platform::Current();
     // On the phone a foreign pointer would corrupt the heap; here it is
     // refused and left on the timeline for the test to see.
-    if (!d.contacts().FreeString(bstr))
+    if (!d.Get<PimStore>().FreeString(bstr))
         d.timeline().Record("pim.bad-free", {{"call", "SysFreeString"}});
 }
 

@@ -23,7 +23,7 @@
 
 #include <optional>
 
-#include "device/device.h"
+#include "device/platform.h"
 #include "pim/store.h"
 
 namespace handset {
@@ -34,7 +34,7 @@ template <class Interface, const IID& kIid>
 class ComObject : public Interface, public ComObjectBase {
   public:
     ComObject(PimStore& store, DWORD apartmentTid) : store_(store) {
-        owner = store.device().CurrentPid();
+        owner = store.platform().CurrentPid();
         apartment = apartmentTid;
         store_.Register(this);
     }

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "common/file.h"
-#include "device/device.h"
+#include "device/platform.h"
 #include "pim/vcard.h"
 
 namespace handset {
@@ -54,16 +54,7 @@ const ContactProperty* FindContactProperty(std::string_view name) {
     return nullptr;
 }
 
-PimStore& Device::contacts() {
-    if (!contacts_) {
-        contacts_ = std::make_shared<PimStore>(*this);
-        PimStore* store = contacts_.get();
-        OnProcessExit([store](DWORD pid) { store->ProcessExited(pid); });
-    }
-    return *contacts_;
-}
-
-PimStore::PimStore(Device& device) : device_(device) {}
+PimStore::PimStore(Platform& platform) : Area(platform) {}
 
 PimStore::~PimStore() {
     // The device is going: what programs or tests still hold goes with it.
@@ -159,75 +150,69 @@ void PimStore::CloseApartment(DWORD tid) {
 
 // ---- Strings -----------------------------------------------------------------------
 
+// A string is an entry under the address of its text; the length lies in
+// the two units before it.
 BSTR PimStore::NewString(std::u16string_view text) {
     size_t units = kPrefixUnits + text.size() + 1;
-    auto storage = std::make_unique<char16_t[]>(units);
+    std::shared_ptr<char16_t[]> storage(new char16_t[units]);
     auto bytes = static_cast<uint32_t>(text.size() * sizeof(char16_t));
     std::memcpy(storage.get(), &bytes, sizeof bytes);
     std::copy(text.begin(), text.end(), storage.get() + kPrefixUnits);
     storage[units - 1] = 0;
     BSTR s = storage.get() + kPrefixUnits;
-    DWORD owner = device_.CurrentPid();
-    strings_[s] = {std::move(storage), owner};
-    device_.Account(owner, Resource::ComString, +1);
+    platform_.handles().AddAt(reinterpret_cast<uintptr_t>(s), kComString, platform_.CurrentPid(),
+                              std::move(storage));
     return s;
 }
 
 bool PimStore::FreeString(const void* p) {
-    auto it = strings_.find(p);
-    if (it == strings_.end()) return false;
-    device_.Account(it->second.owner, Resource::ComString, -1);
-    strings_.erase(it);
-    return true;
+    return platform_.handles().Remove(reinterpret_cast<uintptr_t>(p), kComString);
 }
 
 bool PimStore::IsString(const void* p) const {
-    return strings_.count(p) != 0;
+    return platform_.handles().Find(reinterpret_cast<uintptr_t>(p), kComString) != nullptr;
 }
 
 UINT PimStore::StringLength(const void* p) const {
-    auto it = strings_.find(p);
-    if (it == strings_.end()) return 0;
+    if (!IsString(p)) return 0;
     uint32_t bytes;
-    std::memcpy(&bytes, it->second.storage.get(), sizeof bytes);
+    std::memcpy(&bytes, static_cast<const char16_t*>(p) - kPrefixUnits, sizeof bytes);
     return bytes / sizeof(char16_t);
 }
 
+size_t PimStore::StringsOutstanding() const {
+    return platform_.handles().CountOf(kComString);
+}
+
 // ---- Objects ------------------------------------------------------------------------
+// An object is an entry under its own address, without an object of the
+// table's: its memory belongs to its reference count.
 
 void PimStore::Register(ComObjectBase* object) {
     objects_.insert(object);
-    device_.Account(object->owner, Resource::ComObject, +1);
+    platform_.handles().AddAt(reinterpret_cast<uintptr_t>(object), kComObject, object->owner,
+                              nullptr);
 }
 
 void PimStore::Unregister(ComObjectBase* object) {
     if (objects_.erase(object) == 0) return;
     // An object reclaimed at its process's exit was counted off then.
-    if (!object->reclaimed) device_.Account(object->owner, Resource::ComObject, -1);
+    if (!object->reclaimed)
+        platform_.handles().Remove(reinterpret_cast<uintptr_t>(object), kComObject);
 }
 
-void PimStore::ProcessExited(DWORD pid) {
-    // The device has kept the counts as they were at the exit; now the
-    // process's strings go, and its objects are disconnected and counted off.
-    // Their memory stays until released, so a pointer kept elsewhere (by a
-    // test) is answered with RPC_E_DISCONNECTED instead of undefined
-    // behaviour.
-    for (auto it = strings_.begin(); it != strings_.end();) {
-        if (it->second.owner == pid) {
-            device_.Account(pid, Resource::ComString, -1);
-            it = strings_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (ComObjectBase* object : objects_) {
-        if (object->owner != pid || object->reclaimed) continue;
-        object->disconnected = true;
-        object->reclaimed = true;
-        device_.Account(pid, Resource::ComObject, -1);
-    }
+void ReclaimComObject(Platform&, uintptr_t value, const HandleEntry&) {
+    // Counted off now, but its memory stays until released, so a pointer kept
+    // elsewhere (by a test) is answered with RPC_E_DISCONNECTED instead of
+    // undefined behaviour.
+    auto* object = reinterpret_cast<ComObjectBase*>(value);
+    object->disconnected = true;
+    object->reclaimed = true;
+}
+
+void PimStore::ProcessExited(Process& process) {
     for (auto it = apartments_.begin(); it != apartments_.end();)
-        it = it->second.pid == pid ? apartments_.erase(it) : std::next(it);
+        it = it->second.pid == process.id ? apartments_.erase(it) : std::next(it);
 }
 
 } // namespace handset

@@ -5,7 +5,7 @@
 // vCard files. The platform half serves the COM calls (com.cpp) and the
 // objects (objects.cpp): apartments per emulated thread, the strings handed
 // out, and the objects alive, each counted against the process it was made
-// for (Resource::ComString, Resource::ComObject).
+// for (kComString, kComObject).
 //
 // Objects are live views: a collection counts and indexes the store as it is
 // at each call, and a contact item reads its record by object id at each
@@ -14,6 +14,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include "device/platform.h"
 #include <objbase.h>
 
 #include <cstdint>
@@ -27,7 +29,13 @@
 
 namespace handset {
 
-class Device;
+class Platform;
+
+// Strings handed out, and the objects made, each counted against the process
+// it was made for; what a process leaves is taken back when it ends.
+void ReclaimComObject(Platform& platform, uintptr_t value, const HandleEntry& entry);
+inline constexpr HandleKind kComString{"contact string", "contact strings"};
+inline constexpr HandleKind kComObject{"COM object", "COM objects", ReclaimComObject};
 
 // One contact's text properties, named after the IContact getters. An
 // aggregate, so that tests can write ContactRecord{.firstName = u"Ann", ...}
@@ -79,9 +87,9 @@ class ComObjectBase {
     bool reclaimed = false;    // counted off at its process's exit
 };
 
-class PimStore {
+class PimStore final : public Area {
   public:
-    explicit PimStore(Device& device);
+    explicit PimStore(Platform& platform);
     ~PimStore();
     PimStore(const PimStore&) = delete;
     PimStore& operator=(const PimStore&) = delete;
@@ -112,11 +120,11 @@ class PimStore {
 
     // Device-wide totals, beside Device::Held's per-process counts.
     size_t ObjectsAlive() const { return objects_.size(); }
-    size_t StringsOutstanding() const { return strings_.size(); }
+    size_t StringsOutstanding() const;
 
     // ---- For the COM calls and objects ---------------------------------------
 
-    Device& device() { return device_; }
+    Platform& platform() { return platform_; }
 
     // COM on the calling emulated thread (tid 0: the driver's context).
     struct Apartment {
@@ -143,27 +151,21 @@ class PimStore {
     // not release the objects they hold, which go the same way.
     bool TearingDown() const { return tearingDown_; }
 
-    // Takes back what the process held: its strings are freed, its objects
-    // disconnected and counted off (their memory waits for Release).
-    void ProcessExited(DWORD pid);
+    // The process's apartments end with it; the handle table takes back its
+    // strings and objects.
+    void ProcessExited(Process& process) override;
 
   private:
     struct Record {
         long oid;
         ContactRecord contact;
     };
-    struct StringBlock {
-        std::unique_ptr<char16_t[]> storage; // 2 units of length, then the text
-        DWORD owner;
-    };
 
     const Record* FindRecord(long oid) const;
 
-    Device& device_;
     std::vector<Record> records_;
     long nextOid_ = 0x1001; // apart from any index, so one is never taken for the other
     std::map<DWORD, Apartment> apartments_;
-    std::map<const void*, StringBlock> strings_;
     std::unordered_set<ComObjectBase*> objects_;
     bool tearingDown_ = false;
 };

@@ -6,7 +6,7 @@
 #include <array>
 #include <optional>
 
-#include "device/device.h"
+#include "device/platform.h"
 
 namespace handset {
 

@@ -6,22 +6,22 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/device.h"
+#include "device/platform.h"
 #include "registry/registry.h"
 
-using handset::Device;
 using handset::Enter;
+using handset::Platform;
 using handset::Registry;
 using handset::RegValue;
 using KeyPtr = std::shared_ptr<Registry::Key>;
 
 namespace {
 
-Device& Dev() {
-    return Device::Current();
+Platform& Dev() {
+    return Platform::Current();
 }
 Registry& Reg() {
-    return Dev().registry();
+    return Dev().Get<Registry>();
 }
 
 std::u16string_view Name(LPCWSTR s) {
@@ -77,7 +77,7 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR 
     if (auto e = Enter("RegCreateKeyExW")) return static_cast<LONG>(*e);
     if (!lpSubKey || !phkResult || Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (dwOptions & REG_OPTION_VOLATILE)
-        Device::Fatal("RegCreateKeyExW: volatile keys are not emulated");
+        Platform::Fatal("RegCreateKeyExW: volatile keys are not emulated");
     if (dwOptions != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
     KeyPtr from;
     if (LONG r = Open(hKey, &from)) return r;

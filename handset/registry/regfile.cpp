@@ -20,7 +20,7 @@
 #include <sstream>
 
 #include "common/file.h"
-#include "device/device.h"
+#include "device/platform.h"
 #include "registry/registry.h"
 
 namespace handset {
@@ -447,7 +447,7 @@ bool Registry::LoadRegText(std::string_view text, std::string_view source, std::
             break;
         }
     }
-    device_.timeline().Record("registry.load", {{"source", source}, {"changes", ops.size()}});
+    platform_.timeline().Record("registry.load", {{"source", source}, {"changes", ops.size()}});
     return true;
 }
 
@@ -492,7 +492,7 @@ bool Registry::Serialize(std::string* out, std::string* error) const {
 
 std::string Registry::SaveRegText() const {
     std::string text, error;
-    if (!Serialize(&text, &error)) Device::Fatal("registry: " + error);
+    if (!Serialize(&text, &error)) Platform::Fatal("registry: " + error);
     return text;
 }
 

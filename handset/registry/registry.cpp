@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "device/device.h"
+#include "device/platform.h"
 
 namespace handset {
 
@@ -66,13 +66,11 @@ bool Registry::Key::DeleteValue(std::u16string_view name) {
 
 // ---- The tree ------------------------------------------------------------------
 
-Registry::Registry(Device& device) : device_(device) {
+Registry::Registry(Platform& platform) : Area(platform) {
     for (int i = 0; i < 4; ++i) {
         roots_[i] = std::make_shared<Key>();
         roots_[i]->name = kRootNames[i];
     }
-    // The kernel takes back the key handles a process leaves open.
-    device_.OnProcessExit([this](DWORD pid) { CloseHandlesOf(pid); });
 }
 
 Registry::~Registry() = default;
@@ -195,57 +193,45 @@ LONG Registry::Resolve(HKEY h, std::shared_ptr<Key>* key) const {
         *key = RootShared(h);
         return ERROR_SUCCESS;
     }
-    auto it = handles_.find(reinterpret_cast<uintptr_t>(h));
-    if (it == handles_.end()) return ERROR_INVALID_HANDLE;
-    if (it->second.key->deleted) return ERROR_KEY_DELETED;
-    *key = it->second.key;
+    auto open = platform_.handles().Get<Key>(reinterpret_cast<uintptr_t>(h), kRegistryKey);
+    if (!open) return ERROR_INVALID_HANDLE;
+    if (open->deleted) return ERROR_KEY_DELETED;
+    *key = std::move(open);
     return ERROR_SUCCESS;
 }
 
+// Key handles share the device's series of values with every other handle,
+// apart from the predefined roots; a value is never given twice.
 HKEY Registry::AddHandle(std::shared_ptr<Key> key) {
-    uintptr_t value = nextHandle_;
-    nextHandle_ += 4;
-    handles_[value] = {std::move(key), device_.CurrentPid()};
-    device_.Account(Resource::RegistryKey, +1);
-    return reinterpret_cast<HKEY>(value);
+    return reinterpret_cast<HKEY>(
+        platform_.handles().Add(kRegistryKey, platform_.CurrentPid(), std::move(key)));
 }
 
 bool Registry::CloseHandle(HKEY h) {
-    auto it = handles_.find(reinterpret_cast<uintptr_t>(h));
-    if (it == handles_.end()) return false;
-    device_.Account(it->second.owner, Resource::RegistryKey, -1);
-    handles_.erase(it);
-    return true;
+    return platform_.handles().Remove(reinterpret_cast<uintptr_t>(h), kRegistryKey);
 }
 
-void Registry::CloseHandlesOf(DWORD pid) {
-    for (auto it = handles_.begin(); it != handles_.end();) {
-        if (it->second.owner == pid) {
-            device_.Account(pid, Resource::RegistryKey, -1);
-            it = handles_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+size_t Registry::OpenHandleCount() const {
+    return platform_.handles().CountOf(kRegistryKey);
 }
 
 // ---- Driving -------------------------------------------------------------------
 
 std::shared_ptr<Registry::Key> Registry::DriverFind(HKEY root, std::u16string_view path) const {
-    if (!IsPredefined(root)) Device::Fatal("registry: the driver named a key that is not a root");
+    if (!IsPredefined(root)) Platform::Fatal("registry: the driver named a key that is not a root");
     std::shared_ptr<Key> key;
     LONG r = Find(RootShared(root), path, &key);
     if (r == ERROR_INVALID_PARAMETER)
-        Device::Fatal("registry: malformed key path " + Narrow(Describe(root, path)));
+        Platform::Fatal("registry: malformed key path " + Narrow(Describe(root, path)));
     return r == ERROR_SUCCESS ? key : nullptr;
 }
 
 std::shared_ptr<Registry::Key> Registry::DriverCreate(HKEY root, std::u16string_view path,
                                                       bool* created) {
-    if (!IsPredefined(root)) Device::Fatal("registry: the driver named a key that is not a root");
+    if (!IsPredefined(root)) Platform::Fatal("registry: the driver named a key that is not a root");
     std::shared_ptr<Key> key;
     if (Create(RootShared(root), path, u"", &key, created) != ERROR_SUCCESS)
-        Device::Fatal("registry: malformed key path " + Narrow(Describe(root, path)));
+        Platform::Fatal("registry: malformed key path " + Narrow(Describe(root, path)));
     return key;
 }
 
@@ -330,7 +316,7 @@ std::vector<std::u16string> Registry::ValueNames(HKEY root, std::u16string_view 
 }
 
 bool Registry::DeleteKey(HKEY root, std::u16string_view path) {
-    if (path.empty()) Device::Fatal("registry: the driver tried to delete a root key");
+    if (path.empty()) Platform::Fatal("registry: the driver tried to delete a root key");
     auto key = DriverFind(root, path);
     if (!key) return false;
     Remove(*key);

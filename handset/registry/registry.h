@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+#include "device/area.h"
+#include "device/handles.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -17,7 +20,10 @@
 
 namespace handset {
 
-class Device;
+class Platform;
+
+// An open key handle; predefined roots are not counted.
+inline constexpr HandleKind kRegistryKey{"registry key", "registry keys"};
 
 // A value as the registry holds it: its type and its bytes, as written.
 struct RegValue {
@@ -30,7 +36,7 @@ struct RegValue {
 // they were created with.
 bool SameName(std::u16string_view a, std::u16string_view b);
 
-class Registry {
+class Registry final : public Area {
   public:
     // Longest key name, in characters, the phone accepts.
     static constexpr size_t kMaxKeyName = 255;
@@ -56,7 +62,7 @@ class Registry {
         bool DeleteValue(std::u16string_view name);
     };
 
-    explicit Registry(Device& device);
+    explicit Registry(Platform& platform);
     ~Registry();
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
@@ -95,7 +101,7 @@ class Registry {
     bool DeleteValue(HKEY root, std::u16string_view path, std::u16string_view name);
 
     // Key handles open on the whole device; Device::Held counts them per process.
-    size_t OpenHandleCount() const { return handles_.size(); }
+    size_t OpenHandleCount() const;
 
     // ---- .reg text ----------------------------------------------------------
     // Loading is all or nothing: the whole text is parsed before anything
@@ -136,24 +142,13 @@ class Registry {
     static std::u16string PathOf(const Key& key);
 
   private:
-    struct OpenKey {
-        std::shared_ptr<Key> key;
-        DWORD owner;
-    };
-
     std::shared_ptr<Key> RootShared(HKEY predefined) const;
     std::shared_ptr<Key> DriverFind(HKEY root, std::u16string_view path) const;
     std::shared_ptr<Key> DriverCreate(HKEY root, std::u16string_view path, bool* created);
-    void CloseHandlesOf(DWORD pid);
 
     bool Serialize(std::string* out, std::string* error) const;
 
-    Device& device_;
     std::shared_ptr<Key> roots_[4];
-    std::map<uintptr_t, OpenKey> handles_;
-    // Key handles are their own series, apart from kernel handles and the
-    // predefined roots; a value is never given twice.
-    uintptr_t nextHandle_ = 0x20000000;
 };
 
 } // namespace handset

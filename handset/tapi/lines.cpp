@@ -16,17 +16,17 @@
 #include <cstring>
 #include <string>
 
-#include "device/device.h"
+#include "device/platform.h"
 #include "kernel/objects.h"
 #include "tapi/network.h"
 
 using handset::CallId;
 using handset::CellularNetwork;
-using handset::Device;
 using handset::Direction;
 using handset::Enter;
 using handset::Network;
 using handset::NetworkCall;
+using handset::Platform;
 
 namespace {
 
@@ -105,7 +105,7 @@ LONG CheckDeviceCall(CellularNetwork& net, HLINEAPP hLineApp, DWORD device, DWOR
 }
 
 std::u16string ProcessFileName() {
-    handset::Process* p = Device::Current().CurrentProcess();
+    handset::Process* p = Platform::Current().CurrentProcess();
     if (!p) return u"";
     return p->exePath.substr(p->exePath.find_last_of(u'\\') + 1);
 }
@@ -133,7 +133,7 @@ LONG WINAPI lineInitializeEx(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK,
     DWORD version = wanted < handset::kTapiHighVersion ? wanted : handset::kTapiHighVersion;
     std::u16string name =
         lpszFriendlyAppName ? std::u16string(lpszFriendlyAppName) : ProcessFileName();
-    CellularNetwork::App& app = net.Initialize(Device::Current().CurrentPid(), name, version);
+    CellularNetwork::App& app = net.Initialize(Platform::Current().CurrentPid(), name, version);
     *lphLineApp = app.handle;
     *lpdwNumDevs = net.LineCount();
     *lpdwAPIVersion = version;
@@ -255,7 +255,7 @@ LONG WINAPI lineClose(HLINE hLine) {
 LONG WINAPI lineGetMessage(HLINEAPP hLineApp, LPLINEMESSAGE lpMessage, DWORD dwTimeout) {
     if (auto e = Enter("lineGetMessage")) return Error(*e);
     if (!lpMessage) return Error(LINEERR_INVALPOINTER);
-    Device& d = Device::Current();
+    Platform& d = Platform::Current();
     CellularNetwork& net = Network();
     CellularNetwork::App* found = net.FindApp(hLineApp);
     if (!found) return Error(LINEERR_INVALAPPHANDLE);

@@ -108,14 +108,16 @@ const char* CallStateName(DWORD state) {
     return "?";
 }
 
-CellularNetwork::CellularNetwork(Device& device) : device_(device) {
-    device_.OnProcessExit([this](DWORD pid) { ProcessExited(pid); });
-}
+CellularNetwork::CellularNetwork(Platform& platform) : Area(platform) {}
 
 CellularNetwork::~CellularNetwork() = default;
 
+void ReclaimLineApp(Platform& platform, uintptr_t value, const HandleEntry&) {
+    platform.Get<CellularNetwork>().Shutdown(static_cast<HLINEAPP>(value));
+}
+
 CellularNetwork& Network() {
-    return Device::Current().network();
+    return Platform::Current().Get<CellularNetwork>();
 }
 
 // ---- Lines ---------------------------------------------------------------------
@@ -123,15 +125,15 @@ CellularNetwork& Network() {
 DWORD CellularNetwork::AddLine(std::u16string name, LineConfig config) {
     if (config.lowVersion > config.highVersion || config.lowVersion < kTapiLowVersion ||
         config.highVersion > kTapiHighVersion)
-        Device::Fatal("AddLine: API versions " + Hex(config.lowVersion) + ".." +
-                      Hex(config.highVersion) + " are outside what TAPI speaks");
+        Platform::Fatal("AddLine: API versions " + Hex(config.lowVersion) + ".." +
+                        Hex(config.highVersion) + " are outside what TAPI speaks");
     DWORD id = LineCount();
     // Permanent ids count from 1 in order of installation, as a provider would.
     lines_.push_back({id, std::move(name), std::move(config), id + 1});
-    device_.timeline().Record("line.device", {{"device", id}, {"name", lines_.back().name}});
+    platform_.timeline().Record("line.device", {{"device", id}, {"name", lines_.back().name}});
     for (auto& [handle, app] : apps_)
         if (app->version >= 0x00010004) Post(*app, {0, LINE_CREATE, 0, id, 0, 0});
-    device_.WakeWaiters();
+    platform_.WakeWaiters();
     return id;
 }
 
@@ -151,14 +153,14 @@ const CellularNetwork::Line* CellularNetwork::FindLineDevice(DWORD id) const {
 
 const std::u16string& CellularNetwork::LineName(DWORD line) const {
     const Line* l = FindLineDevice(line);
-    if (!l) Device::Fatal("LineName: no line device " + std::to_string(line));
+    if (!l) Platform::Fatal("LineName: no line device " + std::to_string(line));
     return l->name;
 }
 
 DWORD CellularNetwork::FindLine(std::u16string_view name) const {
     for (const Line& l : lines_)
         if (l.name == name) return l.id;
-    Device::Fatal("FindLine: no line device is called \"" + Narrow(name) + "\"");
+    Platform::Fatal("FindLine: no line device is called \"" + Narrow(name) + "\"");
 }
 
 // ---- Calls: the driver's steps ---------------------------------------------------
@@ -170,13 +172,13 @@ NetworkCall* CellularNetwork::FindCall(CallId call) {
 
 NetworkCall& CellularNetwork::Get(CallId call, const char* step) {
     NetworkCall* c = FindCall(call);
-    if (!c) Device::Fatal(std::string(step) + ": no call " + std::to_string(call));
+    if (!c) Platform::Fatal(std::string(step) + ": no call " + std::to_string(call));
     return *c;
 }
 
 const NetworkCall& CellularNetwork::Call(CallId call) const {
     auto it = calls_.find(call);
-    if (it == calls_.end()) Device::Fatal("Call: no call " + std::to_string(call));
+    if (it == calls_.end()) Platform::Fatal("Call: no call " + std::to_string(call));
     return it->second;
 }
 
@@ -184,12 +186,12 @@ CallId CellularNetwork::NewCall(DWORD line, Direction direction, std::u16string 
                                 CallOptions options, CallId id) {
     const char* step = direction == Direction::Incoming ? "Incoming" : "Outgoing";
     if (!FindLineDevice(line))
-        Device::Fatal(std::string(step) + ": no line device " + std::to_string(line));
+        Platform::Fatal(std::string(step) + ": no line device " + std::to_string(line));
     if (calls_.count(id))
-        Device::Fatal(std::string(step) + ": call " + std::to_string(id) + " exists");
+        Platform::Fatal(std::string(step) + ": call " + std::to_string(id) + " exists");
     if (options.mediaMode == 0 || (options.mediaMode & (options.mediaMode - 1)) != 0)
-        Device::Fatal(std::string(step) + ": a call has exactly one media mode, not " +
-                      Hex(options.mediaMode));
+        Platform::Fatal(std::string(step) + ": a call has exactly one media mode, not " +
+                        Hex(options.mediaMode));
     if (options.origin == 0)
         options.origin =
             direction == Direction::Outgoing ? LINECALLORIGIN_OUTBOUND : LINECALLORIGIN_EXTERNAL;
@@ -203,7 +205,7 @@ CallId CellularNetwork::NewCall(DWORD line, Direction direction, std::u16string 
     c.direction = direction;
     c.number = std::move(number);
     c.options = std::move(options);
-    c.startedAt = device_.Now();
+    c.startedAt = platform_.Now();
     Change(c, direction == Direction::Incoming ? LINECALLSTATE_OFFERING : LINECALLSTATE_DIALING,
            std::nullopt, step);
     return id;
@@ -228,24 +230,24 @@ void CellularNetwork::Ringback(CallId call) {
 void CellularNetwork::Connect(CallId call) {
     NetworkCall& c = Get(call, "Connect");
     if (c.state == LINECALLSTATE_ONHOLD)
-        Device::Fatal("Connect: call " + std::to_string(call) +
-                      " is on hold; Resume takes it back");
+        Platform::Fatal("Connect: call " + std::to_string(call) +
+                        " is on hold; Resume takes it back");
     Change(c, LINECALLSTATE_CONNECTED, std::nullopt, "Connect");
 }
 
 void CellularNetwork::Hold(CallId call) {
     NetworkCall& c = Get(call, "Hold");
     if (c.state != LINECALLSTATE_CONNECTED)
-        Device::Fatal("Hold: call " + std::to_string(call) + " is " + CallStateName(c.state) +
-                      ", not connected");
+        Platform::Fatal("Hold: call " + std::to_string(call) + " is " + CallStateName(c.state) +
+                        ", not connected");
     Change(c, LINECALLSTATE_ONHOLD, std::nullopt, "Hold");
 }
 
 void CellularNetwork::Resume(CallId call) {
     NetworkCall& c = Get(call, "Resume");
     if (c.state != LINECALLSTATE_ONHOLD)
-        Device::Fatal("Resume: call " + std::to_string(call) + " is " + CallStateName(c.state) +
-                      ", not on hold");
+        Platform::Fatal("Resume: call " + std::to_string(call) + " is " + CallStateName(c.state) +
+                        ", not on hold");
     Change(c, LINECALLSTATE_CONNECTED, std::nullopt, "Resume");
 }
 
@@ -256,8 +258,8 @@ void CellularNetwork::Disconnect(CallId call, DWORD mode) {
 void CellularNetwork::Idle(CallId call) {
     NetworkCall& c = Get(call, "Idle");
     if (c.state != LINECALLSTATE_DISCONNECTED)
-        Device::Fatal("Idle: call " + std::to_string(call) + " is " + CallStateName(c.state) +
-                      "; it goes idle after it is disconnected");
+        Platform::Fatal("Idle: call " + std::to_string(call) + " is " + CallStateName(c.state) +
+                        "; it goes idle after it is disconnected");
     Change(c, LINECALLSTATE_IDLE, std::nullopt, "Idle");
 }
 
@@ -284,14 +286,14 @@ void CellularNetwork::Change(NetworkCall& call, DWORD state, std::optional<DWORD
         bool allowed = state == LINECALLSTATE_IDLE ? call.state != LINECALLSTATE_IDLE
                                                    : (AllowedFrom(call.state) & state) != 0;
         if (!allowed)
-            Device::Fatal(std::string(step) + ": call " + std::to_string(call.id) +
-                          " cannot go from " + CallStateName(call.state) + " to " +
-                          CallStateName(state));
+            Platform::Fatal(std::string(step) + ": call " + std::to_string(call.id) +
+                            " cannot go from " + CallStateName(call.state) + " to " +
+                            CallStateName(state));
     }
     call.state = state;
     call.stateDetail = detail ? *detail : UsualDetail(state);
     if (state == LINECALLSTATE_CONNECTED) call.everConnected = true;
-    device_.timeline().Record(
+    platform_.timeline().Record(
         "call.state",
         {{"call", call.id},
          {"line", call.line},
@@ -306,7 +308,7 @@ void CellularNetwork::Change(NetworkCall& call, DWORD state, std::optional<DWORD
 
 void CellularNetwork::AtIf(uint64_t at, CallId call, DWORD fromStates,
                            std::function<void(CallId)> step) {
-    device_.At(at, [this, call, fromStates, step = std::move(step)] {
+    platform_.At(at, [this, call, fromStates, step = std::move(step)] {
         NetworkCall* c = FindCall(call);
         if (c && (c->state & fromStates)) step(call);
     });
@@ -315,7 +317,7 @@ void CellularNetwork::AtIf(uint64_t at, CallId call, DWORD fromStates,
 CallId CellularNetwork::ScheduleIncoming(uint64_t at, DWORD line, std::u16string number,
                                          CallPlan plan, CallOptions options) {
     CallId id = nextCall_++;
-    device_.At(at, [this, id, line, number = std::move(number), options = std::move(options)] {
+    platform_.At(at, [this, id, line, number = std::move(number), options = std::move(options)] {
         NewCall(line, Direction::Incoming, number, options, id);
     });
     uint64_t ringEnd = at + plan.ringMs;
@@ -335,7 +337,7 @@ CallId CellularNetwork::ScheduleIncoming(uint64_t at, DWORD line, std::u16string
 CallId CellularNetwork::ScheduleOutgoing(uint64_t at, DWORD line, std::u16string number,
                                          CallPlan plan, CallOptions options) {
     CallId id = nextCall_++;
-    device_.At(at, [this, id, line, number = std::move(number), options = std::move(options)] {
+    platform_.At(at, [this, id, line, number = std::move(number), options = std::move(options)] {
         NewCall(line, Direction::Outgoing, number, options, id);
     });
     AtIf(at + 500, id, LINECALLSTATE_DIALING, [this](CallId c) { Proceeding(c); });
@@ -393,7 +395,7 @@ void CellularNetwork::Notify(NetworkCall& call) {
         Post(app,
              {handle->handle, LINE_CALLSTATE, line.instance, call.state, detail, newPrivilege});
     }
-    device_.WakeWaiters();
+    platform_.WakeWaiters();
 }
 
 // ---- Applications, lines and handles ----------------------------------------------
@@ -416,7 +418,6 @@ CellularNetwork::CallHandle* CellularNetwork::FindCallHandle(HCALL call) {
 
 CellularNetwork::App& CellularNetwork::Initialize(DWORD pid, std::u16string name, DWORD version) {
     auto app = std::make_shared<App>();
-    app->handle = nextApp_++;
     app->pid = pid;
     app->name = std::move(name);
     app->version = version;
@@ -424,10 +425,11 @@ CellularNetwork::App& CellularNetwork::Initialize(DWORD pid, std::u16string name
     // The event is TAPI's, not the application's: its handle is not counted
     // among the kernel handles the process holds. The process counts a line
     // application instead.
-    app->eventHandle = device_.AddServiceHandle(app->event, pid);
-    device_.Account(pid, Resource::LineApp, +1);
+    app->eventHandle = platform_.AddServiceHandle(app->event, pid);
+    // What the process leaves is shut down when it ends, as TAPI would.
+    app->handle = static_cast<HLINEAPP>(platform_.handles().Add(kLineApp, pid, app));
     apps_[app->handle] = app;
-    device_.timeline().Record(
+    platform_.timeline().Record(
         "line.initialize",
         {{"app", app->handle}, {"process", pid}, {"version", app->version}, {"name", app->name}});
     return *app;
@@ -453,7 +455,7 @@ void CellularNetwork::ReleaseHandles(HLINE line) {
 
 void CellularNetwork::Shutdown(HLINEAPP handle) {
     auto it = apps_.find(handle);
-    if (it == apps_.end()) Device::Fatal("Shutdown: no line application " + Hex(handle));
+    if (it == apps_.end()) Platform::Fatal("Shutdown: no line application " + Hex(handle));
     std::shared_ptr<App> app = it->second;
     std::vector<HLINE> lines;
     for (const OpenLine& l : open_)
@@ -464,34 +466,34 @@ void CellularNetwork::Shutdown(HLINEAPP handle) {
     app->messages.clear();
     app->event->signaled = false;
     app->shutDown = true;
-    device_.CloseHandleOf(app->eventHandle);
-    device_.Account(app->pid, Resource::LineApp, -1);
-    device_.timeline().Record("line.shutdown", {{"app", handle}, {"process", app->pid}});
-    device_.WakeWaiters(); // a lineGetMessage that waits learns of it
+    platform_.CloseHandleOf(app->eventHandle);
+    platform_.handles().Remove(handle, kLineApp);
+    platform_.timeline().Record("line.shutdown", {{"app", handle}, {"process", app->pid}});
+    platform_.WakeWaiters(); // a lineGetMessage that waits learns of it
 }
 
 HLINE CellularNetwork::Open(App& app, DWORD device, DWORD version, DWORD_PTR instance,
                             DWORD privileges, DWORD mediaModes) {
     HLINE handle = nextLine_++;
     open_.push_back({handle, app.handle, device, version, instance, privileges, mediaModes});
-    device_.timeline().Record("line.open", {{"app", app.handle},
-                                            {"process", app.pid},
-                                            {"line", handle},
-                                            {"device", device},
-                                            {"privileges", privileges},
-                                            {"media", mediaModes}});
+    platform_.timeline().Record("line.open", {{"app", app.handle},
+                                              {"process", app.pid},
+                                              {"line", handle},
+                                              {"device", device},
+                                              {"privileges", privileges},
+                                              {"media", mediaModes}});
     return handle;
 }
 
 void CellularNetwork::Close(HLINE line) {
     auto it = std::find_if(open_.begin(), open_.end(),
                            [&](const OpenLine& l) { return l.handle == line; });
-    if (it == open_.end()) Device::Fatal("Close: no open line " + Hex(line));
+    if (it == open_.end()) Platform::Fatal("Close: no open line " + Hex(line));
     OpenLine closed = *it;
     open_.erase(it);
     ReleaseHandles(line);
-    device_.timeline().Record("line.close",
-                              {{"app", closed.app}, {"line", line}, {"device", closed.device}});
+    platform_.timeline().Record("line.close",
+                                {{"app", closed.app}, {"line", line}, {"device", closed.device}});
 }
 
 bool CellularNetwork::TakeMessage(App& app, LINEMESSAGE* out) {
@@ -526,18 +528,18 @@ DWORD CellularNetwork::RequestDrop(const CallHandle& handle) {
     DWORD request = nextRequest_++;
     ++call.dropRequests;
     call.dropPending = true;
-    device_.timeline().Record(
+    platform_.timeline().Record(
         "call.drop",
         {{"call", call.id}, {"line", call.line}, {"hcall", handle.handle}, {"request", request}});
     CallId id = call.id;
     HLINEAPP appHandle = handle.app;
     HLINE lineHandle = handle.line;
-    device_.At(device_.Now() + dropDelayMs_, [this, id, appHandle, lineHandle, request] {
+    platform_.At(platform_.Now() + dropDelayMs_, [this, id, appHandle, lineHandle, request] {
         // The radio takes the hang-up first; then the network clears the call.
         if (App* app = FindApp(appHandle)) {
             OpenLine* line = FindOpenLine(lineHandle);
             Post(*app, {0, LINE_REPLY, line ? line->instance : 0, request, 0, 0});
-            device_.WakeWaiters();
+            platform_.WakeWaiters();
         }
         NetworkCall* call = FindCall(id);
         call->dropPending = false;
@@ -548,17 +550,9 @@ DWORD CellularNetwork::RequestDrop(const CallHandle& handle) {
 
 void CellularNetwork::Deallocate(HCALL call) {
     auto it = callHandles_.find(call);
-    if (it == callHandles_.end()) Device::Fatal("Deallocate: no call handle " + Hex(call));
+    if (it == callHandles_.end()) Platform::Fatal("Deallocate: no call handle " + Hex(call));
     deallocated_.insert({it->second.line, it->second.call});
     callHandles_.erase(it);
-}
-
-void CellularNetwork::ProcessExited(DWORD pid) {
-    std::vector<HLINEAPP> left;
-    for (auto& [handle, app] : apps_)
-        if (app->pid == pid) left.push_back(handle);
-    for (HLINEAPP app : left)
-        Shutdown(app);
 }
 
 // ---- Reading -------------------------------------------------------------------------
@@ -605,8 +599,3 @@ size_t CellularNetwork::PendingMessages(HLINEAPP app) const {
 }
 
 } // namespace handset
-
-handset::CellularNetwork& handset::Device::network() {
-    if (!network_) network_ = std::make_shared<CellularNetwork>(*this);
-    return *network_;
-}

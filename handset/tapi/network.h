@@ -46,7 +46,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/device.h"
+#include "device/platform.h"
 
 namespace handset {
 
@@ -123,9 +123,15 @@ struct OpenLineInfo {
 
 const char* CallStateName(DWORD state);
 
-class CellularNetwork {
+// A line application a process has initialised; one it leaves is shut
+// down when it ends.
+void ReclaimLineApp(Platform& platform, uintptr_t value, const HandleEntry& entry);
+inline constexpr HandleKind kLineApp{"TAPI line application", "TAPI line applications",
+                                     ReclaimLineApp};
+
+class CellularNetwork final : public Area {
   public:
-    explicit CellularNetwork(Device& device);
+    explicit CellularNetwork(Platform& platform);
     ~CellularNetwork();
     CellularNetwork(const CellularNetwork&) = delete;
     CellularNetwork& operator=(const CellularNetwork&) = delete;
@@ -260,9 +266,7 @@ class CellularNetwork {
     void ReleaseHandles(HLINE line);
     void EndCallNow(NetworkCall& call, DWORD mode);
     void AtIf(uint64_t at, CallId call, DWORD fromStates, std::function<void(CallId)> step);
-    void ProcessExited(DWORD pid);
 
-    Device& device_;
     std::vector<Line> lines_;
     std::map<CallId, NetworkCall> calls_;
     CallId nextCall_ = 1;
@@ -271,7 +275,6 @@ class CellularNetwork {
     std::vector<OpenLine> open_; // in order of opening: the order messages go out in
     std::map<HCALL, CallHandle> callHandles_;
     std::set<std::pair<HLINE, CallId>> deallocated_; // no new handle for these
-    HLINEAPP nextApp_ = 0x00010001;
     HLINE nextLine_ = 0x00020001;
     HCALL nextCallHandle_ = 0x00030001;
     DWORD nextRequest_ = 1;
@@ -280,7 +283,7 @@ class CellularNetwork {
     bool phoneOwnsCalls_ = true;
 };
 
-// The network of the current Device.
+// The network of the current phone.
 CellularNetwork& Network();
 
 } // namespace handset

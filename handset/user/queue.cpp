@@ -1,10 +1,11 @@
 // Thread message queues and the message calls that use them.
 #include "user/queue.h"
 
-using handset::Device;
 using handset::Enter;
 using handset::Fail;
 using handset::MessageQueue;
+using handset::Messages;
+using handset::Platform;
 using handset::Thread;
 
 namespace handset {
@@ -34,50 +35,47 @@ bool MessageQueue::Take(MSG* out, HWND hwnd, UINT min, UINT max, bool remove) {
         *out = MSG{};
         out->message = WM_QUIT;
         out->wParam = static_cast<WPARAM>(quitCode);
-        out->time = Device::Current().TickCount();
+        out->time = Platform::Current().TickCount();
         if (remove) quitPending = false;
         return true;
     }
     return false;
 }
 
-MessageQueue& OwnQueue() {
-    Device& d = Device::Current();
-    Thread* self = d.CurrentThread();
-    if (!self) Device::Fatal("a message call was made in the driver's context");
-    if (!self->queue) self->queue = std::make_unique<MessageQueue>();
-    return *self->queue;
+MessageQueue& Messages::Own() {
+    Thread* self = platform_.CurrentThread();
+    if (!self) Platform::Fatal("a message call was made in the driver's context");
+    return platform_.Slot<MessageQueue>(*self);
 }
 
-// Set by the window manager when windows exist; until then no window
-// handle is valid.
-LRESULT (*g_dispatchToWindow)(const MSG*) = nullptr;
+MessageQueue& OwnQueue() {
+    return Platform::Current().Get<Messages>().Own();
+}
 
 } // namespace handset
 
 namespace {
 
-std::shared_ptr<MessageQueue> QueueHandle(Thread& t) {
+std::shared_ptr<MessageQueue> QueueHandle(MessageQueue& q) {
     // The queue lives in the thread; a non-owning pointer serves the wait.
-    return std::shared_ptr<MessageQueue>(std::shared_ptr<MessageQueue>(), t.queue.get());
+    return std::shared_ptr<MessageQueue>(std::shared_ptr<MessageQueue>(), &q);
 }
 
 } // namespace
 
 BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    Device& d = Device::Current();
+    Platform& d = Platform::Current();
     if (auto e = Enter("PostThreadMessageW")) return Fail(*e, BOOL(FALSE));
     Thread* t = d.FindThread(idThread);
-    if (!t || t->state == Thread::State::Exited || !t->queue)
-        return Fail(ERROR_INVALID_THREAD_ID, BOOL(FALSE));
-    if (t->queue->posted.size() >= MessageQueue::kLimit)
-        return Fail(ERROR_NOT_ENOUGH_MEMORY, BOOL(FALSE));
+    MessageQueue* q = t && t->state != Thread::State::Exited ? d.Get<Messages>().Of(*t) : nullptr;
+    if (!q) return Fail(ERROR_INVALID_THREAD_ID, BOOL(FALSE));
+    if (q->posted.size() >= MessageQueue::kLimit) return Fail(ERROR_NOT_ENOUGH_MEMORY, BOOL(FALSE));
     MSG m{};
     m.message = Msg;
     m.wParam = wParam;
     m.lParam = lParam;
     m.time = d.TickCount();
-    t->queue->posted.push_back(m);
+    q->posted.push_back(m);
     d.timeline().Record("message.post", {{"to", idThread},
                                          {"msg", static_cast<DWORD>(Msg)},
                                          {"wParam", static_cast<uint64_t>(wParam)},
@@ -87,16 +85,15 @@ BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM l
 }
 
 BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-    Device& d = Device::Current();
+    Platform& d = Platform::Current();
     if (auto e = Enter("GetMessageW")) return Fail(*e, BOOL(-1));
     if (!lpMsg) return Fail(ERROR_INVALID_PARAMETER, BOOL(-1));
     MessageQueue& q = handset::OwnQueue();
-    Thread& self = *d.CurrentThread();
     while (!q.Take(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
         q.filterHwnd = hWnd;
         q.filterMin = wMsgFilterMin;
         q.filterMax = wMsgFilterMax;
-        d.Block({QueueHandle(self)}, INFINITE);
+        d.Block({QueueHandle(q)}, INFINITE);
     }
     return lpMsg->message == WM_QUIT ? 0 : 1;
 }
@@ -132,7 +129,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
     if (!lpMsg || !lpMsg->hwnd) return 0; // thread messages have no window to go to
-    if (handset::g_dispatchToWindow) return handset::g_dispatchToWindow(lpMsg);
+    // No window exists yet on the handset, so no window handle is valid.
     return Fail(ERROR_INVALID_WINDOW_HANDLE, LRESULT(0));
 }
 
@@ -140,5 +137,5 @@ void WINAPI PostQuitMessage(int nExitCode) {
     MessageQueue& q = handset::OwnQueue();
     q.quitPending = true;
     q.quitCode = nExitCode;
-    Device::Current().WakeWaiters();
+    Platform::Current().WakeWaiters();
 }

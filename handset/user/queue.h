@@ -1,14 +1,15 @@
-// Thread message queues. A thread gets its queue the first time it uses a
-// message call; until then messages posted to it fail.
+// Thread message queues: a thread state of the Messages area. A thread gets
+// its queue the first time it uses a message call; until then messages
+// posted to it fail.
 #pragma once
 
 #include <deque>
 
-#include "device/device.h"
+#include "device/platform.h"
 
 namespace handset {
 
-class MessageQueue final : public KernelObject {
+class MessageQueue final : public KernelObject, public ThreadState {
   public:
     MessageQueue() : KernelObject(Kind::Queue) {}
     // Signaled when a message that the waiting GetMessageW's filter takes is there.
@@ -28,6 +29,15 @@ class MessageQueue final : public KernelObject {
     UINT filterMax = 0;
 
     static constexpr size_t kLimit = 10000; // posted messages a queue holds
+};
+
+class Messages final : public Area {
+  public:
+    using Area::Area;
+    // The calling thread's queue, made on first use.
+    MessageQueue& Own();
+    // The thread's queue, or null when it has none yet.
+    MessageQueue* Of(Thread& t) { return platform_.FindSlot<MessageQueue>(t); }
 };
 
 // The calling thread's queue, made on first use.

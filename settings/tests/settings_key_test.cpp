@@ -5,11 +5,11 @@
 #include <functional>
 
 #include "device/device.h"
+#include "kernel/heap.h"
 #include "registry/registry.h"
 #include "settings_key.h"
 
 using handset::Device;
-using handset::Resource;
 
 namespace {
 
@@ -18,15 +18,15 @@ const std::u16string kPath = u"Software\\Apps\\Tessaril";
 // What the calling process holds, as "keys/blocks".
 std::string Held(Device& d) {
     DWORD pid = GetCurrentProcessId();
-    return std::to_string(d.Held(pid, Resource::RegistryKey)) + " keys/" +
-           std::to_string(d.Held(pid, Resource::HeapBlock)) + " blocks";
+    return std::to_string(d.Held(pid, handset::kRegistryKey)) + " keys/" +
+           std::to_string(d.Held(pid, handset::kHeapBlock)) + " blocks";
 }
 
 // Between operations a SettingsKey holds its path copy and nothing else.
 const std::string kIdle = "0 keys/1 blocks";
 
 void SetRaw(Device& d, const char16_t* name, DWORD type, std::vector<BYTE> data) {
-    d.registry().SetValue(HKEY_LOCAL_MACHINE, kPath, name, type, std::move(data));
+    d.Get<handset::Registry>().SetValue(HKEY_LOCAL_MACHINE, kPath, name, type, std::move(data));
 }
 
 } // namespace
@@ -45,8 +45,8 @@ TEST(SettingsKey, FirstReadOnAFreshDeviceMakesTheEmptyKeyAndNoBuffer) {
         EXPECT_FALSE(key.ReadDword(u"OnStartDelay", &value));
         return DWORD(0);
     });
-    EXPECT_TRUE(d.registry().KeyExists(HKEY_LOCAL_MACHINE, kPath));
-    EXPECT_TRUE(d.registry().ValueNames(HKEY_LOCAL_MACHINE, kPath).empty());
+    EXPECT_TRUE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, kPath));
+    EXPECT_TRUE(d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kPath).empty());
     EXPECT_EQ(1u, d.timeline().Count("registry.create")) << "made once, opened after";
 }
 
@@ -59,21 +59,25 @@ TEST(SettingsKey, HoldsNothingAfterAnyOperation) {
         BOOL want;
     } cases[] = {
         {__LINE__, "read that succeeds",
-         [](Device& d) { d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3); },
+         [](Device& d) { d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3); },
          [](SettingsKey& k) {
              SHORT v;
              return k.ReadDword(u"V", &v);
          },
          TRUE},
         {__LINE__, "read of a missing value",
-         [](Device& d) { d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"Other", 3); },
+         [](Device& d) {
+             d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"Other", 3);
+         },
          [](SettingsKey& k) {
              SHORT v;
              return k.ReadDword(u"V", &v);
          },
          FALSE},
         {__LINE__, "read of a string",
-         [](Device& d) { d.registry().SetString(HKEY_LOCAL_MACHINE, kPath, u"V", u"3"); },
+         [](Device& d) {
+             d.Get<handset::Registry>().SetString(HKEY_LOCAL_MACHINE, kPath, u"V", u"3");
+         },
          [](SettingsKey& k) {
              SHORT v;
              return k.ReadDword(u"V", &v);
@@ -91,7 +95,7 @@ TEST(SettingsKey, HoldsNothingAfterAnyOperation) {
          FALSE},
         {__LINE__, "read when the key's size cannot be asked",
          [](Device& d) {
-             d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3);
+             d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3);
              d.faults().FailAlways("RegQueryInfoKeyW", ERROR_ACCESS_DENIED);
          },
          [](SettingsKey& k) {
@@ -101,7 +105,7 @@ TEST(SettingsKey, HoldsNothingAfterAnyOperation) {
          FALSE},
         {__LINE__, "read when the value query fails",
          [](Device& d) {
-             d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3);
+             d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3);
              d.faults().FailAlways("RegQueryValueExW", ERROR_ACCESS_DENIED);
          },
          [](SettingsKey& k) {
@@ -115,7 +119,7 @@ TEST(SettingsKey, HoldsNothingAfterAnyOperation) {
          [](Device& d) { d.faults().FailAlways("RegSetValueExW", ERROR_ACCESS_DENIED); },
          [](SettingsKey& k) { return k.WriteDword(u"V", 9); }, FALSE},
         {__LINE__, "open on its own",
-         [](Device& d) { d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3); },
+         [](Device& d) { d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3); },
          [](SettingsKey& k) {
              BOOL ok = k.Open();
              k.Close();
@@ -135,8 +139,8 @@ TEST(SettingsKey, HoldsNothingAfterAnyOperation) {
             return DWORD(0);
         });
         d.RunUntilExit(pid, 1000);
-        EXPECT_EQ(0, d.Held(pid, Resource::RegistryKey)) << "line " << c.line;
-        EXPECT_EQ(0, d.Held(pid, Resource::HeapBlock)) << "line " << c.line << ": path freed";
+        EXPECT_EQ(0, d.Held(pid, handset::kRegistryKey)) << "line " << c.line;
+        EXPECT_EQ(0, d.Held(pid, handset::kHeapBlock)) << "line " << c.line << ": path freed";
     }
 }
 
@@ -153,7 +157,7 @@ TEST(SettingsKey, ReadsTheFirstTwoBytesAsASigned16BitNumber) {
     };
     for (const Case& c : cases) {
         Device d;
-        d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", c.stored);
+        d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", c.stored);
         SHORT got = 99;
         BOOL ok = FALSE;
         d.Call([&] {
@@ -231,13 +235,15 @@ TEST(SettingsKey, WhenThePathCannotBeCopiedEveryOperationFailsCleanly) {
         return DWORD(0);
     });
     // Nothing was written where a missing path would have led: onto the root.
-    EXPECT_TRUE(d.registry().ValueNames(HKEY_LOCAL_MACHINE, u"").empty());
-    EXPECT_EQ(4u, d.registry().GetDword(HKEY_LOCAL_MACHINE, kPath, u"OnStartDelay").value_or(0));
+    EXPECT_TRUE(d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, u"").empty());
+    EXPECT_EQ(4u, d.Get<handset::Registry>()
+                      .GetDword(HKEY_LOCAL_MACHINE, kPath, u"OnStartDelay")
+                      .value_or(0));
 }
 
 TEST(SettingsKey, ANewPathReplacesTheOldOneAndAFailedOneLeavesNone) {
     Device d;
-    d.registry().SetDword(HKEY_LOCAL_MACHINE, u"Software\\Elsewhere", u"V", 8);
+    d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, u"Software\\Elsewhere", u"V", 8);
     d.Call([&] {
         SettingsKey key;
         EXPECT_TRUE(key.SetPath(u"Software\\Elsewhere"));
@@ -253,12 +259,12 @@ TEST(SettingsKey, ANewPathReplacesTheOldOneAndAFailedOneLeavesNone) {
         EXPECT_FALSE(key.SetPath(nullptr));
         return DWORD(0);
     });
-    EXPECT_FALSE(d.registry().KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Third"));
+    EXPECT_FALSE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Third"));
 }
 
 TEST(SettingsKey, WhenTheBufferCannotBeAllocatedTheReadFailsAndHoldsNothing) {
     Device d;
-    d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3);
+    d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", 3);
     d.Call([&] {
         SettingsKey key;
         d.faults().FailNth("LocalAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
@@ -275,7 +281,7 @@ TEST(SettingsKey, WhenTheBufferCannotBeAllocatedTheReadFailsAndHoldsNothing) {
         d.faults().Clear();
         return DWORD(0);
     });
-    EXPECT_EQ(3u, d.registry().GetDword(HKEY_LOCAL_MACHINE, kPath, u"V").value_or(0));
+    EXPECT_EQ(3u, d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, kPath, u"V").value_or(0));
 }
 
 TEST(SettingsKey, WriteStoresFourLittleEndianBytes) {
@@ -298,10 +304,12 @@ TEST(SettingsKey, WriteStoresFourLittleEndianBytes) {
             return DWORD(0);
         });
         EXPECT_TRUE(ok) << "line " << c.line;
-        auto v = d.registry().Get(HKEY_LOCAL_MACHINE, kPath, u"V");
+        auto v = d.Get<handset::Registry>().Get(HKEY_LOCAL_MACHINE, kPath, u"V");
         ASSERT_TRUE(v) << "line " << c.line;
         EXPECT_EQ(DWORD(REG_DWORD), v->type) << "line " << c.line;
-        EXPECT_EQ(c.stored, d.registry().GetDword(HKEY_LOCAL_MACHINE, kPath, u"V").value_or(0xBAD))
+        EXPECT_EQ(
+            c.stored,
+            d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, kPath, u"V").value_or(0xBAD))
             << "line " << c.line;
         auto writes = d.timeline().Find("registry.write");
         ASSERT_EQ(1u, writes.size()) << "line " << c.line;

@@ -61,14 +61,15 @@ TEST(Settings, AFreshDeviceGivesEveryDefault) {
         EXPECT_EQ(SOUND_BEEP, ReadOnSoundType(key));
         return DWORD(0);
     });
-    EXPECT_TRUE(d.registry().KeyExists(HKEY_LOCAL_MACHINE, kPath)) << "the first read made the key";
+    EXPECT_TRUE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, kPath))
+        << "the first read made the key";
 }
 
 TEST(Settings, EachReaderReadsItsOwnValue) {
     Device d;
     int n = 0;
     for (const Setting& s : kSettings)
-        d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, s.name, 100 + n++);
+        d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, s.name, 100 + n++);
     d.Call([&] {
         SettingsKey key;
         int i = 0;
@@ -81,8 +82,9 @@ TEST(Settings, EachReaderReadsItsOwnValue) {
 TEST(Settings, AValueOfAnotherTypeGivesTheDefault) {
     Device d;
     for (const Setting& s : kSettings)
-        d.registry().SetString(HKEY_LOCAL_MACHINE, kPath, s.name, u"2");
-    d.registry().SetValue(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset", REG_BINARY, {1, 0, 0, 0});
+        d.Get<handset::Registry>().SetString(HKEY_LOCAL_MACHINE, kPath, s.name, u"2");
+    d.Get<handset::Registry>().SetValue(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset", REG_BINARY,
+                                        {1, 0, 0, 0});
     d.Call([&] {
         SettingsKey key;
         for (const Setting& s : kSettings)
@@ -103,7 +105,8 @@ TEST(Settings, StartAfterResetLooksAtTheLow16Bits) {
     };
     for (const Case& c : cases) {
         Device d;
-        d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset", c.stored);
+        d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset",
+                                            c.stored);
         BOOL got = 99;
         d.Call([&] {
             SettingsKey key;
@@ -116,8 +119,8 @@ TEST(Settings, StartAfterResetLooksAtTheLow16Bits) {
 
 TEST(Settings, ReadersWidenTheSigned16BitValue) {
     Device d;
-    d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"TurnOffScr", 0xFFFFFFFF);
-    d.registry().SetDword(HKEY_LOCAL_MACHINE, kPath, u"DropIncoming", 65536 + 3);
+    d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"TurnOffScr", 0xFFFFFFFF);
+    d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"DropIncoming", 65536 + 3);
     d.Call([&] {
         SettingsKey key;
         EXPECT_EQ(-1, ReadTurnOffScr(key));
@@ -142,12 +145,16 @@ TEST(Settings, WritersStoreUnderTheirNames) {
     int i = 0;
     for (const Setting& s : kSettings) {
         DWORD want = std::u16string(s.name) == u"DropOutgoing" ? 0xFFFFFFFF : DWORD(10 + i);
-        EXPECT_EQ(want, d.registry().GetDword(HKEY_LOCAL_MACHINE, kPath, s.name).value_or(0xBAD))
+        EXPECT_EQ(
+            want,
+            d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, kPath, s.name).value_or(0xBAD))
             << N(s.name);
         ++i;
     }
-    EXPECT_EQ(1u, d.registry().GetDword(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset").value_or(0));
-    EXPECT_EQ(11u, d.registry().ValueNames(HKEY_LOCAL_MACHINE, kPath).size());
+    EXPECT_EQ(1u, d.Get<handset::Registry>()
+                      .GetDword(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset")
+                      .value_or(0));
+    EXPECT_EQ(11u, d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kPath).size());
 }
 
 TEST(Settings, AFailedWriteReportsFalse) {
@@ -159,7 +166,7 @@ TEST(Settings, AFailedWriteReportsFalse) {
         d.faults().Clear();
         return DWORD(0);
     });
-    EXPECT_FALSE(d.registry().Get(HKEY_LOCAL_MACHINE, kPath, u"OnStartDelay"));
+    EXPECT_FALSE(d.Get<handset::Registry>().Get(HKEY_LOCAL_MACHINE, kPath, u"OnStartDelay"));
 }
 
 TEST(SettingsTables, EveryPositionAndTheFallbackOutsideThem) {
@@ -236,14 +243,15 @@ TEST(SettingsTables, FirstSoundPeriodIsTheIntervalLessTheWarning) {
 TEST(Settings, APhonesRegFileGivesItsTimesAndAWriteReachesTheOtherProgram) {
     Device d;
     std::string error;
-    ASSERT_TRUE(d.registry().LoadRegText("REGEDIT4\r\n\r\n"
-                                         "[HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril]\r\n"
-                                         "\"OnStartDelay\"=dword:00000002\r\n"
-                                         "\"RegularSoundDelay\"=dword:00000007\r\n"
-                                         "\"TurnOffScr\"=dword:00000000\r\n"
-                                         "\"DropOutgoing\"=dword:00000003\r\n"
-                                         "\"DropIncoming\"=dword:ffffffff\r\n",
-                                         "phone.reg", &error))
+    ASSERT_TRUE(
+        d.Get<handset::Registry>().LoadRegText("REGEDIT4\r\n\r\n"
+                                               "[HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril]\r\n"
+                                               "\"OnStartDelay\"=dword:00000002\r\n"
+                                               "\"RegularSoundDelay\"=dword:00000007\r\n"
+                                               "\"TurnOffScr\"=dword:00000000\r\n"
+                                               "\"DropOutgoing\"=dword:00000003\r\n"
+                                               "\"DropIncoming\"=dword:ffffffff\r\n",
+                                               "phone.reg", &error))
         << error;
     DWORD configPid = d.StartProcess("TessarilCfg.exe", [] {
         Sleep(1000);

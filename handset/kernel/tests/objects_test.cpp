@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "device/device.h"
+#include "kernel/heap.h"
 
 using handset::Device;
-using handset::Resource;
 
 TEST(Events, AutoResetReleasesOneWaiterPerSet) {
     Device d;
@@ -162,9 +162,9 @@ TEST(Handles, ClosedHandleIsInvalidAndCountsPerProcess) {
         return DWORD(0);
     });
     d.RunUntilExit(pid, 1000);
-    EXPECT_EQ(1, d.Held(pid, Resource::KernelHandle));
-    EXPECT_EQ(1, d.Held(pid, Resource::HeapBlock));
-    EXPECT_EQ("1 kernel handle, 1 heap block", d.DescribeHeld(pid));
+    EXPECT_EQ(1, d.Held(pid, handset::kKernelHandle));
+    EXPECT_EQ(1, d.Held(pid, handset::kHeapBlock));
+    EXPECT_EQ("1 heap block, 1 kernel handle", d.DescribeHeld(pid));
 }
 
 TEST(Heap, ZeroInitAndFreeRules) {

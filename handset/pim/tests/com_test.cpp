@@ -11,7 +11,6 @@
 #include "pim/store.h"
 
 using handset::Device;
-using handset::Resource;
 
 namespace {
 
@@ -120,7 +119,7 @@ TEST(CoCreateInstance, RefusesWithTheDocumentedErrors) {
                 EXPECT_EQ(nullptr, out) << c.what;
             }
         }
-        EXPECT_EQ(0, d.Held(pid, Resource::ComObject)) << "a refused call makes no object";
+        EXPECT_EQ(0, d.Held(pid, handset::kComObject)) << "a refused call makes no object";
         CoUninitialize();
     });
 }
@@ -137,14 +136,14 @@ TEST(CoCreateInstance, GivesTheApplicationForEachOfItsInterfaces) {
                                           reinterpret_cast<void**>(&unknown));
             ASSERT_EQ(S_OK, hr);
             ASSERT_NE(nullptr, unknown);
-            EXPECT_EQ(1, d.Held(pid, Resource::ComObject));
+            EXPECT_EQ(1, d.Held(pid, handset::kComObject));
             IPOutlookApp* app = nullptr;
             EXPECT_EQ(S_OK,
                       unknown->QueryInterface(IID_IPOutlookApp, reinterpret_cast<void**>(&app)));
             EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(app)) << "one object";
             EXPECT_EQ(1u, app->Release());
             EXPECT_EQ(0u, unknown->Release());
-            EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
+            EXPECT_EQ(0, d.Held(pid, handset::kComObject));
         }
         // Each call makes an object of its own.
         IPOutlookApp* a = nullptr;
@@ -154,12 +153,12 @@ TEST(CoCreateInstance, GivesTheApplicationForEachOfItsInterfaces) {
         CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp,
                          reinterpret_cast<void**>(&b));
         EXPECT_NE(a, b);
-        EXPECT_EQ(2, d.Held(pid, Resource::ComObject));
+        EXPECT_EQ(2, d.Held(pid, handset::kComObject));
         a->Release();
         b->Release();
         CoUninitialize();
     });
-    EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
+    EXPECT_EQ(0, d.Held(pid, handset::kComObject));
 }
 
 TEST(CoCreateInstance, FaultsFromThePlan) {

@@ -19,7 +19,6 @@ using handset::ContactRecord;
 using handset::Device;
 using handset::Narrow;
 using handset::PimStore;
-using handset::Resource;
 
 namespace {
 
@@ -83,7 +82,7 @@ ContactRecord Person(const char16_t* last, const char16_t* first, const char16_t
 
 TEST(Application, FoldersNeedLogonAndLogoffEndsTheSession) {
     Device d;
-    long oid = d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
+    long oid = d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"123"));
     d.Call([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         IPOutlookApp* app = nullptr;
@@ -110,7 +109,7 @@ TEST(Application, FoldersNeedLogonAndLogoffEndsTheSession) {
 
 TEST(Application, ObjectsGotDuringTheSessionOutliveLogoff) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"123"));
     d.Call([&] {
         Session s;
         s.Open();
@@ -160,8 +159,8 @@ TEST(Application, GetDefaultFolderGivesOnlyContacts) {
 
 TEST(Application, VersionAndItemFromOid) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
-    long oid = d.contacts().Add(Person(u"Roe", u"Rick", u"456"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"123"));
+    long oid = d.Get<handset::PimStore>().Add(Person(u"Roe", u"Rick", u"456"));
     d.Call([&] {
         Session s;
         s.Open();
@@ -187,7 +186,7 @@ TEST(Application, VersionAndItemFromOid) {
 
 TEST(Objects, AnswerQueryInterfaceForTheirOwnInterfaceOnly) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"123"));
     d.Call([&] {
         Session s;
         s.Open();
@@ -228,7 +227,7 @@ TEST(Objects, AnswerQueryInterfaceForTheirOwnInterfaceOnly) {
 
 TEST(Objects, DispatchAndUnbuiltMethodsFailLoudly) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"123"));
     d.Call([&] {
         Session s;
         s.Open();
@@ -266,7 +265,7 @@ TEST(Objects, DispatchAndUnbuiltMethodsFailLoudly) {
 
 TEST(Objects, GetApplicationGivesTheApplicationThatMadeThem) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"123"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"123"));
     d.Call([&] {
         Session s;
         s.Open();
@@ -291,9 +290,9 @@ TEST(Objects, GetApplicationGivesTheApplicationThatMadeThem) {
 
 TEST(Items, AreIndexedFromOneInInsertionOrder) {
     Device d;
-    d.contacts().Add(Person(u"Zed", u"Ann", u"1"));
-    d.contacts().Add(Person(u"Abel", u"Bob", u"2"));
-    d.contacts().Add(Person(u"Moe", u"Cy", u"3"));
+    d.Get<handset::PimStore>().Add(Person(u"Zed", u"Ann", u"1"));
+    d.Get<handset::PimStore>().Add(Person(u"Abel", u"Bob", u"2"));
+    d.Get<handset::PimStore>().Add(Person(u"Moe", u"Cy", u"3"));
     d.Call([&] {
         Session s;
         s.Open();
@@ -307,7 +306,7 @@ TEST(Items, AreIndexedFromOneInInsertionOrder) {
             EXPECT_EQ(expected[i - 1], Read(contact, &IContact::get_LastName)) << "item " << i;
             long oid = 0;
             contact->get_Oid(&oid);
-            EXPECT_EQ(d.contacts().OidAt(i - 1), oid) << "item " << i;
+            EXPECT_EQ(d.Get<handset::PimStore>().OidAt(i - 1), oid) << "item " << i;
             contact->Release();
         }
         for (int bad : {0, -1, 4, 1000}) {
@@ -323,7 +322,7 @@ TEST(Items, AreIndexedFromOneInInsertionOrder) {
 
 TEST(Items, AreALiveViewOfTheStore) {
     Device d;
-    PimStore& store = d.contacts();
+    PimStore& store = d.Get<handset::PimStore>();
     long first = store.Add(Person(u"Doe", u"Jane", u"1"));
     d.StartProcess("holder", [&] {
         Session s;
@@ -387,8 +386,8 @@ TEST(Contact, EachGetterReadsItsOwnProperty) {
     ContactRecord full;
     for (auto& p : handset::ContactProperties())
         full.*p.field = handset::Widen(p.name);
-    d.contacts().Add(full);
-    d.contacts().Add(ContactRecord{});
+    d.Get<handset::PimStore>().Add(full);
+    d.Get<handset::PimStore>().Add(ContactRecord{});
     d.Call([&] {
         Session s;
         s.Open();
@@ -416,46 +415,46 @@ TEST(Contact, EachGetterReadsItsOwnProperty) {
 
 TEST(Accounting, ObjectsAreCountedWhileAliveAndReferencesKeepThemAlive) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"1"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"1"));
     DWORD pid = 0;
     d.Call([&] {
         pid = d.CurrentPid();
         Session s;
         s.Open();
-        EXPECT_EQ(3, d.Held(pid, Resource::ComObject)) << "application, folder, items";
+        EXPECT_EQ(3, d.Held(pid, handset::kComObject)) << "application, folder, items";
         IContact* a = s.Item(1);
         IContact* b = s.Item(1);
         EXPECT_NE(a, b) << "each Item call makes an object";
-        EXPECT_EQ(5, d.Held(pid, Resource::ComObject));
+        EXPECT_EQ(5, d.Held(pid, handset::kComObject));
         EXPECT_EQ(2u, a->AddRef());
         EXPECT_EQ(1u, a->Release());
-        EXPECT_EQ(5, d.Held(pid, Resource::ComObject)) << "one reference left";
+        EXPECT_EQ(5, d.Held(pid, handset::kComObject)) << "one reference left";
         EXPECT_EQ(0u, a->Release());
         EXPECT_EQ(0u, b->Release());
-        EXPECT_EQ(3, d.Held(pid, Resource::ComObject));
+        EXPECT_EQ(3, d.Held(pid, handset::kComObject));
 
         // The folder holds the application: releasing the program's reference
         // first leaves it alive, and counted, until the folder goes.
         EXPECT_EQ(S_OK, s.app->Logoff());
         EXPECT_EQ(2u, s.app->Release()) << "folder and items hold it";
         s.app = nullptr;
-        EXPECT_EQ(3, d.Held(pid, Resource::ComObject));
+        EXPECT_EQ(3, d.Held(pid, handset::kComObject));
         s.folder->Release();
         s.folder = nullptr;
-        EXPECT_EQ(2, d.Held(pid, Resource::ComObject));
+        EXPECT_EQ(2, d.Held(pid, handset::kComObject));
         s.items->Release();
         s.items = nullptr;
-        EXPECT_EQ(0, d.Held(pid, Resource::ComObject))
+        EXPECT_EQ(0, d.Held(pid, handset::kComObject))
             << "the last holder took the application along";
-        EXPECT_EQ(0u, d.contacts().ObjectsAlive());
+        EXPECT_EQ(0u, d.Get<handset::PimStore>().ObjectsAlive());
         CoUninitialize();
     });
-    EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
+    EXPECT_EQ(0, d.Held(pid, handset::kComObject));
 }
 
 TEST(Accounting, StringsAreCountedUntilFreed) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"555-1234"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"555-1234"));
     DWORD pid = 0;
     d.Call([&] {
         pid = d.CurrentPid();
@@ -466,24 +465,24 @@ TEST(Accounting, StringsAreCountedUntilFreed) {
         c->get_LastName(&last);
         c->get_MobileTelephoneNumber(&mobile);
         c->get_FirstName(&first);
-        EXPECT_EQ(3, d.Held(pid, Resource::ComString));
+        EXPECT_EQ(3, d.Held(pid, handset::kComString));
         EXPECT_EQ(8u, SysStringLen(mobile));
         EXPECT_EQ(S_OK, static_cast<HRESULT>(MAPIFreeBuffer(last)));
         EXPECT_EQ(MAPI_E_INVALID_PARAMETER, static_cast<HRESULT>(MAPIFreeBuffer(last)))
             << "a second free is refused";
         SysFreeString(mobile); // the two free calls take each other's strings
-        EXPECT_EQ(1, d.Held(pid, Resource::ComString));
+        EXPECT_EQ(1, d.Held(pid, handset::kComString));
         EXPECT_EQ(S_OK, static_cast<HRESULT>(MAPIFreeBuffer(nullptr)));
         WCHAR local[] = u"mine";
         EXPECT_EQ(MAPI_E_INVALID_PARAMETER, static_cast<HRESULT>(MAPIFreeBuffer(local)));
-        EXPECT_EQ(1, d.Held(pid, Resource::ComString)) << "refused frees take nothing";
+        EXPECT_EQ(1, d.Held(pid, handset::kComString)) << "refused frees take nothing";
         c->Release();
         s.Close();
         // `first` is left over on purpose.
     });
-    EXPECT_EQ(1, d.Held(pid, Resource::ComString)) << "the leak shows at exit";
-    EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
-    EXPECT_EQ(0u, d.contacts().StringsOutstanding()) << "and was reclaimed";
+    EXPECT_EQ(1, d.Held(pid, handset::kComString)) << "the leak shows at exit";
+    EXPECT_EQ(0, d.Held(pid, handset::kComObject));
+    EXPECT_EQ(0u, d.Get<handset::PimStore>().StringsOutstanding()) << "and was reclaimed";
 }
 
 TEST(Strings, SysAllocStringShareTheStoresAllocations) {
@@ -502,16 +501,16 @@ TEST(Strings, SysAllocStringShareTheStoresAllocations) {
         EXPECT_EQ(0u, SysStringLen(empty));
         EXPECT_EQ(nullptr, SysAllocString(nullptr));
         EXPECT_EQ(0u, SysStringLen(nullptr));
-        EXPECT_EQ(2, d.Held(pid, Resource::ComString));
+        EXPECT_EQ(2, d.Held(pid, handset::kComString));
         EXPECT_EQ(S_OK, static_cast<HRESULT>(MAPIFreeBuffer(s)));
         SysFreeString(empty);
         SysFreeString(nullptr);
-        EXPECT_EQ(0, d.Held(pid, Resource::ComString));
+        EXPECT_EQ(0, d.Held(pid, handset::kComString));
         WCHAR local[] = u"not a BSTR";
         SysFreeString(local);
         EXPECT_EQ(1u, d.timeline().Count("pim.bad-free")) << "a foreign free is refused, and seen";
     });
-    EXPECT_EQ(0, d.Held(pid, Resource::ComString));
+    EXPECT_EQ(0, d.Held(pid, handset::kComString));
 }
 
 TEST(Faults, MethodsFailWithThePlannedError) {
@@ -531,7 +530,7 @@ TEST(Faults, MethodsFailWithThePlannedError) {
     };
     for (const Case& c : cases) {
         Device d;
-        d.contacts().Add(Person(u"Doe", u"Jane", u"1"));
+        d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"1"));
         d.faults().FailNth(c.function, 1, static_cast<DWORD>(c.error));
         std::string log;
         DWORD pid = 0;
@@ -573,15 +572,15 @@ TEST(Faults, MethodsFailWithThePlannedError) {
         for (const Case& other : cases)
             expected += (other.function == c.function ? Hex(c.error) : Hex(S_OK)) + " ";
         EXPECT_EQ(expected, log) << c.function;
-        EXPECT_EQ(0, d.Held(pid, Resource::ComString))
+        EXPECT_EQ(0, d.Held(pid, handset::kComString))
             << c.function << ": a failed getter hands out nothing";
-        EXPECT_EQ(0, d.Held(pid, Resource::ComObject)) << c.function;
+        EXPECT_EQ(0, d.Held(pid, handset::kComObject)) << c.function;
     }
 }
 
 TEST(ProcessExit, ReclaimsWhatWasLeftAndDisconnectsIt) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"1"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"1"));
     IPOutlookApp* leftApp = nullptr;
     IPOutlookItemCollection* leftItems = nullptr;
     IContact* leftContact = nullptr;
@@ -600,9 +599,9 @@ TEST(ProcessExit, ReclaimsWhatWasLeftAndDisconnectsIt) {
     });
     d.RunUntilExit(pid, 1000);
     ASSERT_FALSE(d.ProcessRunning(pid));
-    EXPECT_EQ(3, d.Held(pid, Resource::ComObject)) << "as it was at exit";
-    EXPECT_EQ(2, d.Held(pid, Resource::ComString));
-    PimStore& store = d.contacts();
+    EXPECT_EQ(3, d.Held(pid, handset::kComObject)) << "as it was at exit";
+    EXPECT_EQ(2, d.Held(pid, handset::kComString));
+    PimStore& store = d.Get<handset::PimStore>();
     EXPECT_EQ(0u, store.StringsOutstanding()) << "strings are freed at exit";
     // The objects stay in memory, disconnected, so a kept pointer is safe to use.
     int count = 0;
@@ -616,12 +615,12 @@ TEST(ProcessExit, ReclaimsWhatWasLeftAndDisconnectsIt) {
     EXPECT_EQ(1u, store.ObjectsAlive()) << "the application's own reference is still out";
     leftApp->Release();
     EXPECT_EQ(0u, store.ObjectsAlive());
-    EXPECT_EQ(3, d.Held(pid, Resource::ComObject)) << "the record of the exit stands";
+    EXPECT_EQ(3, d.Held(pid, handset::kComObject)) << "the record of the exit stands";
 }
 
 TEST(ProcessExit, OtherProcessesKeepWhatTheyHold) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"1"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"1"));
     int countAfter = -1;
     DWORD keeper = d.StartProcess("keeper", [&] {
         Session s;
@@ -638,13 +637,13 @@ TEST(ProcessExit, OtherProcessesKeepWhatTheyHold) {
     });
     d.RunFor(200);
     EXPECT_EQ(1, countAfter) << "the keeper's objects were not disconnected";
-    EXPECT_EQ(0, d.Held(keeper, Resource::ComObject));
-    EXPECT_EQ(3, d.Held(quitter, Resource::ComObject));
+    EXPECT_EQ(0, d.Held(keeper, handset::kComObject));
+    EXPECT_EQ(3, d.Held(quitter, handset::kComObject));
 }
 
 TEST(CoUninitialize, DisconnectsObjectsStillHeld) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"1"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"1"));
     DWORD pid = 0;
     d.Call([&] {
         pid = d.CurrentPid();
@@ -655,11 +654,11 @@ TEST(CoUninitialize, DisconnectsObjectsStillHeld) {
         EXPECT_EQ(RPC_E_DISCONNECTED, s.items->get_Count(&count));
         IFolder* folder = nullptr;
         EXPECT_EQ(RPC_E_DISCONNECTED, s.app->GetDefaultFolder(olFolderContacts, &folder));
-        EXPECT_EQ(3, d.Held(pid, Resource::ComObject)) << "still a leak until released";
+        EXPECT_EQ(3, d.Held(pid, handset::kComObject)) << "still a leak until released";
         s.items->Release();
         s.folder->Release();
         s.app->Release();
-        EXPECT_EQ(0, d.Held(pid, Resource::ComObject));
+        EXPECT_EQ(0, d.Held(pid, handset::kComObject));
     });
 }
 
@@ -667,8 +666,8 @@ TEST(CoUninitialize, DisconnectsObjectsStillHeld) {
 // multithreaded apartment, everything given back afterwards.
 TEST(Lookup, ABackgroundLookupGivesBackAllItTook) {
     Device d;
-    d.contacts().Add(Person(u"Doe", u"Jane", u"+1 905 555 1234"));
-    d.contacts().Add(Person(u"Roe", u"Rick", u"905-777-0000"));
+    d.Get<handset::PimStore>().Add(Person(u"Doe", u"Jane", u"+1 905 555 1234"));
+    d.Get<handset::PimStore>().Add(Person(u"Roe", u"Rick", u"905-777-0000"));
     static std::string found;
     DWORD pid = 0;
     d.Call([&] {

@@ -266,7 +266,7 @@ TEST(VcardErrors, AByteOrderMarkIsNotText) {
 
 TEST(VcardStore, LoadingIsAllOrNothing) {
     Device d;
-    PimStore& store = d.contacts();
+    PimStore& store = d.Get<handset::PimStore>();
     store.Add(ContactRecord{.lastName = u"Kept"});
     std::string error;
     std::string text = Card("3.0", "N:Good;One;;;\r\n") + Card("3.0", "N:Bad;Two;;;\r\nbroken\r\n");
@@ -289,9 +289,9 @@ TEST(VcardStore, LoadingIsAllOrNothing) {
 TEST(VcardStore, AFileThatCannotBeOpenedIsNamed) {
     Device d;
     std::string error;
-    EXPECT_FALSE(d.contacts().LoadVcf("/nonexistent/contacts.vcf", &error));
+    EXPECT_FALSE(d.Get<handset::PimStore>().LoadVcf("/nonexistent/contacts.vcf", &error));
     EXPECT_EQ("/nonexistent/contacts.vcf: cannot open: No such file or directory", error);
-    EXPECT_EQ(0u, d.contacts().Count());
+    EXPECT_EQ(0u, d.Get<handset::PimStore>().Count());
 }
 
 // ---- The files real address books wrote --------------------------------------
@@ -307,11 +307,12 @@ class VcardFiles : public ::testing::Test {
         device_.reset(); // one Device at a time
         device_ = std::make_unique<Device>();
         std::string error;
-        EXPECT_TRUE(device_->contacts().LoadVcf((VcardDir() / name).string(), &error, notes))
+        EXPECT_TRUE(
+            device_->Get<handset::PimStore>().LoadVcf((VcardDir() / name).string(), &error, notes))
             << error;
         std::vector<ContactRecord> out;
-        for (size_t i = 0; i < device_->contacts().Count(); ++i)
-            out.push_back(*device_->contacts().At(i));
+        for (size_t i = 0; i < device_->Get<handset::PimStore>().Count(); ++i)
+            out.push_back(*device_->Get<handset::PimStore>().At(i));
         return out;
     }
     std::unique_ptr<Device> device_;
@@ -333,9 +334,9 @@ TEST_F(VcardFiles, EveryFileLoadsEachOfItsCards) {
         Device d;
         std::string error;
         std::vector<std::string> notes;
-        EXPECT_TRUE(d.contacts().LoadVcf(entry.path().string(), &error, &notes))
+        EXPECT_TRUE(d.Get<handset::PimStore>().LoadVcf(entry.path().string(), &error, &notes))
             << entry.path().filename() << ": " << error;
-        EXPECT_EQ(begins, d.contacts().Count()) << entry.path().filename();
+        EXPECT_EQ(begins, d.Get<handset::PimStore>().Count()) << entry.path().filename();
     }
     EXPECT_GE(files, 18);
 }

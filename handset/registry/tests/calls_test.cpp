@@ -24,10 +24,10 @@ std::string N(std::u16string_view s) {
 
 TEST(RegOpenKeyEx, ReportsTheDocumentedErrors) {
     Device d;
-    d.registry().CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Apps");
+    d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Apps");
     const std::u16string longName(256, u'x');
     const std::u16string longest(255, u'y');
-    d.registry().CreateKey(HKEY_LOCAL_MACHINE, longest);
+    d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, longest);
     struct Case {
         int line;
         HKEY root;
@@ -61,7 +61,7 @@ TEST(RegOpenKeyEx, ReportsTheDocumentedErrors) {
     }
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
               RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, 0, nullptr));
-    EXPECT_EQ(0u, d.registry().OpenHandleCount());
+    EXPECT_EQ(0u, d.Get<handset::Registry>().OpenHandleCount());
 }
 
 TEST(RegOpenKeyEx, NullOrEmptySubkeyGivesANewHandleOnTheSameKey) {
@@ -75,16 +75,17 @@ TEST(RegOpenKeyEx, NullOrEmptySubkeyGivesANewHandleOnTheSameKey) {
         DWORD one = 1;
         ASSERT_EQ(ERROR_SUCCESS,
                   RegSetValueExW(again, u"Seen", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4));
-        EXPECT_EQ(1u, d.registry().GetDword(HKEY_LOCAL_MACHINE, kApp, u"Seen").value_or(0));
+        EXPECT_EQ(
+            1u, d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, kApp, u"Seen").value_or(0));
         EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(again));
-        d.registry().DeleteValue(HKEY_LOCAL_MACHINE, kApp, u"Seen");
+        d.Get<handset::Registry>().DeleteValue(HKEY_LOCAL_MACHINE, kApp, u"Seen");
     }
     // On a root as well: a real handle, distinct from the root's own value.
     HKEY root = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, 0, &root));
     EXPECT_NE(HKEY_LOCAL_MACHINE, root);
     EXPECT_FALSE(handset::Registry::IsPredefined(root));
-    EXPECT_EQ(2u, d.registry().OpenHandleCount());
+    EXPECT_EQ(2u, d.Get<handset::Registry>().OpenHandleCount());
     RegCloseKey(root);
     RegCloseKey(app);
 }
@@ -112,9 +113,9 @@ TEST(RegCreateKeyEx, MakesTheKeysAboveAndTellsNewFromExisting) {
         EXPECT_EQ(c.disposition, disposition) << "line " << c.line;
         EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key)) << "line " << c.line;
     }
-    EXPECT_TRUE(d.registry().KeyExists(HKEY_LOCAL_MACHINE, u"Software"));
-    EXPECT_TRUE(d.registry().KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Apps"));
-    auto names = d.registry().SubkeyNames(HKEY_LOCAL_MACHINE, u"Software\\Apps");
+    EXPECT_TRUE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, u"Software"));
+    EXPECT_TRUE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Apps"));
+    auto names = d.Get<handset::Registry>().SubkeyNames(HKEY_LOCAL_MACHINE, u"Software\\Apps");
     ASSERT_EQ(2u, names.size());
     EXPECT_EQ("Tessaril", N(names[0])) << "the case it was created with";
     EXPECT_EQ("Other", N(names[1]));
@@ -144,14 +145,14 @@ TEST(RegCreateKeyEx, RejectsBadArgumentsAndMakesNothing) {
               RegCreateKeyExW(HKEY(uintptr_t(0x77)), u"A", 0, nullptr, 0, 0, nullptr, &key, &disp));
     EXPECT_EQ(nullptr, key);
     EXPECT_EQ(0u, disp);
-    EXPECT_FALSE(d.registry().KeyExists(HKEY_LOCAL_MACHINE, u"A"));
+    EXPECT_FALSE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, u"A"));
     EXPECT_EQ(0u, d.timeline().Count("registry.create"));
 }
 
 TEST(RegQueryValueEx, SizesAndErrorMoreData) {
     Device d;
     const std::vector<BYTE> six = {1, 2, 3, 4, 5, 6};
-    d.registry().SetValue(HKEY_LOCAL_MACHINE, kApp, u"Blob", REG_BINARY, six);
+    d.Get<handset::Registry>().SetValue(HKEY_LOCAL_MACHINE, kApp, u"Blob", REG_BINARY, six);
     HKEY key = OpenKey(HKEY_LOCAL_MACHINE, kApp.c_str());
     ASSERT_NE(nullptr, key);
     struct Case {
@@ -242,7 +243,7 @@ TEST(RegSetValueEx, KeepsTypeAndBytesOfEveryKind) {
         std::vector<BYTE> got(buffer, buffer + size);
         EXPECT_EQ(c.data, got) << "line " << c.line << ": " << Hex(got);
     }
-    EXPECT_EQ(1u, d.registry().ValueNames(HKEY_LOCAL_MACHINE, kApp).size())
+    EXPECT_EQ(1u, d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kApp).size())
         << "one value, rewritten";
     RegCloseKey(key);
 }
@@ -255,13 +256,14 @@ TEST(RegSetValueEx, RejectsBadArgumentsAndWritesNothing) {
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueExW(key, u"V", 1, REG_BINARY, data, 4));
     EXPECT_EQ(ERROR_INVALID_HANDLE,
               RegSetValueExW(HKEY(uintptr_t(0x99)), u"V", 0, REG_BINARY, data, 4));
-    EXPECT_TRUE(d.registry().ValueNames(HKEY_LOCAL_MACHINE, kApp).empty());
+    EXPECT_TRUE(d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kApp).empty());
     EXPECT_EQ(0u, d.timeline().Count("registry.write"));
     // No data at all is a value of no bytes.
     EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"V", 0, REG_BINARY, nullptr, 0));
-    EXPECT_EQ(
-        0u,
-        d.registry().Get(HKEY_LOCAL_MACHINE, kApp, u"V").value_or(RegValue{0, {1}}).data.size());
+    EXPECT_EQ(0u, d.Get<handset::Registry>()
+                      .Get(HKEY_LOCAL_MACHINE, kApp, u"V")
+                      .value_or(RegValue{0, {1}})
+                      .data.size());
     RegCloseKey(key);
 }
 
@@ -292,7 +294,7 @@ TEST(RegValues, NamesIgnoreCaseAndKeepTheirFirstSpellingAndPlace) {
     RegSetValueExW(key, u"Volume", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v1), 4);
     RegSetValueExW(key, u"Other", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v2), 4);
     RegSetValueExW(key, u"VOLUME", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v3), 4);
-    auto names = d.registry().ValueNames(HKEY_LOCAL_MACHINE, kApp);
+    auto names = d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kApp);
     ASSERT_EQ(2u, names.size());
     EXPECT_EQ("Volume", N(names[0]));
     EXPECT_EQ("Other", N(names[1]));
@@ -302,7 +304,9 @@ TEST(RegValues, NamesIgnoreCaseAndKeepTheirFirstSpellingAndPlace) {
     EXPECT_EQ(3u, got);
     // Beyond ASCII too, as the phone folds Latin-1 and Cyrillic.
     RegSetValueExW(key, u"Größe\u0416", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v1), 4);
-    EXPECT_EQ(1u, d.registry().GetDword(HKEY_LOCAL_MACHINE, kApp, u"GRÖßE\u0436").value_or(0));
+    EXPECT_EQ(
+        1u,
+        d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, kApp, u"GRÖßE\u0436").value_or(0));
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key, u"OTHER"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(key, u"Other"));
     RegCloseKey(key);
@@ -320,7 +324,8 @@ TEST(RegValues, DefaultValueIsTheValueWithNoName) {
         EXPECT_EQ(text.size(), size);
         EXPECT_EQ(DWORD(REG_SZ), type);
     }
-    EXPECT_EQ("default", N(d.registry().GetString(HKEY_LOCAL_MACHINE, kApp, u"").value_or(u"")));
+    EXPECT_EQ("default",
+              N(d.Get<handset::Registry>().GetString(HKEY_LOCAL_MACHINE, kApp, u"").value_or(u"")));
     DWORD values = 0, maxName = 99;
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &maxName,
                      nullptr, nullptr, nullptr);
@@ -340,7 +345,7 @@ TEST(RegValues, DefaultValueIsTheValueWithNoName) {
 
 TEST(RegQueryInfoKey, LongestValueDataIsTakenAcrossAllTypes) {
     Device d;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     r.SetDword(HKEY_LOCAL_MACHINE, kApp, u"A", 1);                                   // 4 bytes
     r.SetString(HKEY_LOCAL_MACHINE, kApp, u"LongerName", u"twelve chars");           // 26 bytes
     r.SetValue(HKEY_LOCAL_MACHINE, kApp, u"Bin", REG_BINARY, std::vector<BYTE>(30)); // 30 bytes
@@ -441,7 +446,7 @@ TEST(RegQueryInfoKey, ClassAndErrorMoreData) {
 
 TEST(RegEnum, KeysAndValuesInCreationOrderThenNoMoreItems) {
     Device d;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     for (const char16_t* name : {u"Zeta", u"alpha", u"Mid"})
         r.CreateKey(HKEY_LOCAL_MACHINE, kApp + u"\\" + name);
     r.SetDword(HKEY_LOCAL_MACHINE, kApp, u"z", 1);
@@ -479,7 +484,7 @@ TEST(RegEnum, KeysAndValuesInCreationOrderThenNoMoreItems) {
 
 TEST(RegEnum, SmallBuffersGetErrorMoreDataAndAreLeftAlone) {
     Device d;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     r.CreateKey(HKEY_LOCAL_MACHINE, kApp + u"\\Child");
     r.SetValue(HKEY_LOCAL_MACHINE, kApp, u"Value", REG_BINARY, {1, 2, 3, 4, 5});
     HKEY key = OpenKey(HKEY_LOCAL_MACHINE, kApp.c_str());
@@ -523,7 +528,7 @@ TEST(RegEnum, SmallBuffersGetErrorMoreDataAndAreLeftAlone) {
 
 TEST(RegDeleteKey, TakesTheSubkeysWithIt) {
     Device d;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     r.SetDword(HKEY_LOCAL_MACHINE, u"Software\\A\\B\\C", u"Deep", 1);
     r.SetDword(HKEY_LOCAL_MACHINE, u"Software\\Keep", u"Stay", 2);
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\a"));

@@ -7,12 +7,11 @@
 #include "helpers.h"
 
 using handset::Device;
-using handset::Resource;
 using namespace regtest;
 
 TEST(RegHandles, AreNewValuesDistinctFromTheRootsAndNeverGivenTwice) {
     Device d;
-    d.registry().CreateKey(HKEY_LOCAL_MACHINE, u"Software");
+    d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, u"Software");
     HKEY first = OpenKey(HKEY_LOCAL_MACHINE, u"Software");
     ASSERT_NE(nullptr, first);
     EXPECT_FALSE(handset::Registry::IsPredefined(first));
@@ -38,41 +37,41 @@ TEST(RegHandles, AreNewValuesDistinctFromTheRootsAndNeverGivenTwice) {
 
 TEST(RegHandles, CountAgainstTheProcessThatOpenedThem) {
     Device d;
-    d.registry().CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Apps");
+    d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Apps");
     HKEY shared = nullptr;
     DWORD first = 0, second = 0;
     first = d.StartProcess("first", [&] {
         HKEY a = OpenKey(HKEY_LOCAL_MACHINE, u"Software");
         HKEY b = CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Apps");
-        EXPECT_EQ(2, d.Held(GetCurrentProcessId(), Resource::RegistryKey));
+        EXPECT_EQ(2, d.Held(GetCurrentProcessId(), handset::kRegistryKey));
         RegCloseKey(a);
-        EXPECT_EQ(1, d.Held(GetCurrentProcessId(), Resource::RegistryKey));
+        EXPECT_EQ(1, d.Held(GetCurrentProcessId(), handset::kRegistryKey));
         shared = b;
         Sleep(1000);
         return DWORD(0);
     });
     second = d.StartProcess("second", [&] {
         HKEY c = OpenKey(HKEY_LOCAL_MACHINE, u"Software\\Apps");
-        EXPECT_EQ(1, d.Held(GetCurrentProcessId(), Resource::RegistryKey));
+        EXPECT_EQ(1, d.Held(GetCurrentProcessId(), handset::kRegistryKey));
         // A failed open holds nothing.
         EXPECT_EQ(nullptr, OpenKey(HKEY_LOCAL_MACHINE, u"Software\\Missing"));
-        EXPECT_EQ(1, d.Held(GetCurrentProcessId(), Resource::RegistryKey));
+        EXPECT_EQ(1, d.Held(GetCurrentProcessId(), handset::kRegistryKey));
         RegCloseKey(c);
         return DWORD(0);
     });
     d.RunFor(10);
-    EXPECT_EQ(1, d.Held(first, Resource::RegistryKey));
-    EXPECT_EQ(0, d.Held(second, Resource::RegistryKey));
-    EXPECT_EQ(1u, d.registry().OpenHandleCount());
+    EXPECT_EQ(1, d.Held(first, handset::kRegistryKey));
+    EXPECT_EQ(0, d.Held(second, handset::kRegistryKey));
+    EXPECT_EQ(1u, d.Get<handset::Registry>().OpenHandleCount());
     // Closed from elsewhere, the handle still comes off its owner's count.
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(shared));
-    EXPECT_EQ(0, d.Held(first, Resource::RegistryKey));
+    EXPECT_EQ(0, d.Held(first, handset::kRegistryKey));
     d.RunFor(2000);
 }
 
 TEST(RegHandles, ThoseLeftOpenAreClosedWhenTheProcessEnds) {
     Device d;
-    d.registry().CreateKey(HKEY_LOCAL_MACHINE, u"Software");
+    d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, u"Software");
     std::vector<HKEY> leaked;
     DWORD pid = d.StartProcess("leaker", [&] {
         for (int i = 0; i < 3; ++i)
@@ -87,18 +86,19 @@ TEST(RegHandles, ThoseLeftOpenAreClosedWhenTheProcessEnds) {
     });
     d.RunFor(100);
     ASSERT_FALSE(d.ProcessRunning(pid));
-    EXPECT_EQ(2, d.Held(pid, Resource::RegistryKey)) << "the count as it was when it ended";
-    EXPECT_EQ(1u, d.registry().OpenHandleCount()) << "only the running process's handle is left";
+    EXPECT_EQ(2, d.Held(pid, handset::kRegistryKey)) << "the count as it was when it ended";
+    EXPECT_EQ(1u, d.Get<handset::Registry>().OpenHandleCount())
+        << "only the running process's handle is left";
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(leaked[1])) << "the kernel closed it";
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(leaked[2]));
-    EXPECT_EQ(1, d.Held(other, Resource::RegistryKey));
+    EXPECT_EQ(1, d.Held(other, handset::kRegistryKey));
     d.RunFor(6000);
-    EXPECT_EQ(0u, d.registry().OpenHandleCount());
+    EXPECT_EQ(0u, d.Get<handset::Registry>().OpenHandleCount());
 }
 
 TEST(RegHandles, OnADeletedKeyAnswerKeyDeletedAndStillClose) {
     Device d;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     r.SetDword(HKEY_LOCAL_MACHINE, u"Software\\Gone\\Child", u"V", 1);
     HKEY gone = OpenKey(HKEY_LOCAL_MACHINE, u"Software\\Gone");
     HKEY child = OpenKey(HKEY_LOCAL_MACHINE, u"Software\\Gone\\Child");
@@ -200,20 +200,21 @@ TEST(RegFaults, EachCallReturnsThePlannedErrorAndChangesNothing) {
     };
     for (const Case& c : cases) {
         Device d;
-        d.registry().SetDword(HKEY_LOCAL_MACHINE, u"Software\\T", u"V", 1);
-        d.registry().CreateKey(HKEY_LOCAL_MACHINE, u"Software\\T\\Sub");
-        const std::string before = d.registry().SaveRegText();
+        d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, u"Software\\T", u"V", 1);
+        d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, u"Software\\T\\Sub");
+        const std::string before = d.Get<handset::Registry>().SaveRegText();
         d.Call([&] {
             HKEY key = OpenKey(HKEY_LOCAL_MACHINE, u"Software\\T");
             d.faults().FailAlways(c.function, ERROR_ACCESS_DENIED);
             EXPECT_EQ(ERROR_ACCESS_DENIED, c.call(key)) << "line " << c.line << ": " << c.function;
             d.faults().Clear();
-            EXPECT_EQ(1, d.Held(GetCurrentProcessId(), Resource::RegistryKey))
+            EXPECT_EQ(1, d.Held(GetCurrentProcessId(), handset::kRegistryKey))
                 << "line " << c.line << ": " << c.function;
             RegCloseKey(key);
             return DWORD(0);
         });
-        EXPECT_EQ(before, d.registry().SaveRegText()) << "line " << c.line << ": " << c.function;
+        EXPECT_EQ(before, d.Get<handset::Registry>().SaveRegText())
+            << "line " << c.line << ": " << c.function;
         EXPECT_EQ(0u, d.timeline().Count("registry.write") + d.timeline().Count("registry.delete") +
                           d.timeline().Count("registry.create"))
             << "line " << c.line;
@@ -222,7 +223,7 @@ TEST(RegFaults, EachCallReturnsThePlannedErrorAndChangesNothing) {
 
 TEST(RegFaults, NthCallFailsAndTheOthersDoNot) {
     Device d;
-    d.registry().CreateKey(HKEY_LOCAL_MACHINE, u"Software");
+    d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, u"Software");
     d.faults().FailNth("RegOpenKeyExW", 2, ERROR_NOT_ENOUGH_MEMORY);
     std::vector<LONG> results;
     for (int i = 0; i < 3; ++i) {
@@ -237,7 +238,7 @@ TEST(RegDriver, ReadsAndWritesPastTheFaultPlanAndTheAccounting) {
     Device d;
     for (const char* f : {"RegOpenKeyExW", "RegCreateKeyExW", "RegSetValueExW", "RegQueryValueExW"})
         d.faults().FailAlways(f, ERROR_ACCESS_DENIED);
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     r.SetDword(HKEY_CURRENT_USER, u"Control\\Volume", u"Level", 0x80000000u);
     r.SetString(HKEY_CURRENT_USER, u"Control", u"Name", u"phone");
     EXPECT_EQ(0x80000000u, r.GetDword(HKEY_CURRENT_USER, u"CONTROL\\volume", u"level").value_or(0));

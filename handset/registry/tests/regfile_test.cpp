@@ -16,7 +16,7 @@ namespace {
 
 std::string Load(Device& d, const std::string& text, const std::string& source = "phone.reg") {
     std::string error;
-    if (!d.registry().LoadRegText(text, source, &error))
+    if (!d.Get<handset::Registry>().LoadRegText(text, source, &error))
         return error.empty() ? "(no message)" : error;
     return "";
 }
@@ -70,17 +70,17 @@ TEST(RegFileLoad, EachKindOfValueLine) {
         std::string text =
             "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril]\n" + c.text + "\n";
         ASSERT_EQ("", Load(d, text)) << "line " << c.line;
-        auto got = d.registry().Get(HKEY_LOCAL_MACHINE, kKey, c.name);
+        auto got = d.Get<handset::Registry>().Get(HKEY_LOCAL_MACHINE, kKey, c.name);
         EXPECT_EQ(c.want, got.value_or(RegValue{0xDEAD, {}}))
             << "line " << c.line << ": " << Describe(got);
-        EXPECT_EQ(1u, d.registry().ValueNames(HKEY_LOCAL_MACHINE, kKey).size())
+        EXPECT_EQ(1u, d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kKey).size())
             << "line " << c.line;
     }
 }
 
 TEST(RegFileLoad, SectionsCommentsAndDeletions) {
     Device d;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     r.SetDword(HKEY_LOCAL_MACHINE, u"Software\\Old\\Deep", u"X", 1);
     r.SetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps", u"Drop", 1);
     r.SetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps", u"Keep", 1);
@@ -145,7 +145,7 @@ TEST(RegFileLoad, HeadersAndEncodings) {
     for (const Case& c : cases) {
         Device d;
         ASSERT_EQ("", Load(d, c.text)) << "line " << c.line;
-        auto got = d.registry().GetString(HKEY_LOCAL_MACHINE, u"K", u"V");
+        auto got = d.Get<handset::Registry>().GetString(HKEY_LOCAL_MACHINE, u"K", u"V");
         EXPECT_EQ(handset::Narrow(c.want), handset::Narrow(got.value_or(u"(none)")))
             << "line " << c.line;
     }
@@ -219,7 +219,7 @@ TEST(RegFileLoad, ErrorsNameTheSourceAndLine) {
 
 TEST(RegFileLoad, AnErrorChangesNothing) {
     Device d;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     r.SetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps\\Tessaril", u"OnStartDelay", 3);
     r.SetDword(HKEY_LOCAL_MACHINE, u"Software\\Other", u"Keep", 1);
     const std::string before = r.SaveRegText();
@@ -241,7 +241,7 @@ TEST(RegFileLoad, AnErrorChangesNothing) {
 
 TEST(RegFileLoad, KeysHeldOpenByAProgramSeeTheFileDeleteThem) {
     Device d;
-    d.registry().SetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps", u"V", 1);
+    d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps", u"V", 1);
     HKEY key = OpenKey(HKEY_LOCAL_MACHINE, u"Software\\Apps");
     ASSERT_EQ("", Load(d, "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\Software]\n"));
     DWORD size = 0;
@@ -290,15 +290,16 @@ TEST(RegFileSave, LoadsBackToTheSameRegistry) {
     std::vector<std::pair<std::u16string, std::optional<RegValue>>> values;
     {
         Device d;
-        Populate(d.registry());
-        saved = d.registry().SaveRegText();
-        for (auto& name : d.registry().ValueNames(HKEY_LOCAL_MACHINE, kKey))
-            values.push_back({name, d.registry().Get(HKEY_LOCAL_MACHINE, kKey, name)});
+        Populate(d.Get<handset::Registry>());
+        saved = d.Get<handset::Registry>().SaveRegText();
+        for (auto& name : d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kKey))
+            values.push_back(
+                {name, d.Get<handset::Registry>().Get(HKEY_LOCAL_MACHINE, kKey, name)});
     }
     ASSERT_EQ(19u, values.size());
     Device d;
     ASSERT_EQ("", Load(d, saved, "saved.reg")) << saved;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     EXPECT_EQ(saved, r.SaveRegText()) << "saving again gives the same text";
     auto names = r.ValueNames(HKEY_LOCAL_MACHINE, kKey);
     ASSERT_EQ(values.size(), names.size());
@@ -316,7 +317,7 @@ TEST(RegFileSave, LoadsBackToTheSameRegistry) {
 
 TEST(RegFileSave, WritesReadableRegedit4InAStableOrder) {
     Device d;
-    auto& r = d.registry();
+    auto& r = d.Get<handset::Registry>();
     r.SetDword(HKEY_CURRENT_USER, u"Settings", u"Level", 0x1F);
     r.SetString(HKEY_LOCAL_MACHINE, u"Software\\Apps\\Tessaril", u"Name", u"Tessaril \"1\"");
     r.SetValue(HKEY_LOCAL_MACHINE, u"Software\\Apps\\Tessaril", u"", REG_BINARY, {0xAB, 1});
@@ -338,9 +339,9 @@ TEST(RegFileSave, WritesReadableRegedit4InAStableOrder) {
 
 TEST(RegFileSave, LongHexDataWrapsOntoContinuationLines) {
     Device d;
-    d.registry().SetValue(HKEY_LOCAL_MACHINE, u"K", u"Blob", REG_BINARY,
-                          std::vector<BYTE>(100, 0x5A));
-    std::string text = d.registry().SaveRegText();
+    d.Get<handset::Registry>().SetValue(HKEY_LOCAL_MACHINE, u"K", u"Blob", REG_BINARY,
+                                        std::vector<BYTE>(100, 0x5A));
+    std::string text = d.Get<handset::Registry>().SaveRegText();
     std::istringstream lines(text);
     std::string line;
     int continued = 0;
@@ -353,10 +354,10 @@ TEST(RegFileSave, LongHexDataWrapsOntoContinuationLines) {
 
 TEST(RegFileSave, ANameWithALineBreakIsReportedNotWritten) {
     Device d;
-    d.registry().SetDword(HKEY_LOCAL_MACHINE, u"K", u"two\nlines", 1);
+    d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, u"K", u"two\nlines", 1);
     std::string path = ::testing::TempDir() + "linebreak.reg";
     std::string error;
-    EXPECT_FALSE(d.registry().SaveRegFile(path, &error));
+    EXPECT_FALSE(d.Get<handset::Registry>().SaveRegFile(path, &error));
     EXPECT_EQ(
         path +
             ": a value name with a line break cannot be written: HKEY_LOCAL_MACHINE\\K two\nlines",
@@ -367,25 +368,26 @@ TEST(RegFileFiles, SaveThenLoadAFileAndReportAMissingOne) {
     std::string path = ::testing::TempDir() + "tessaril_registry_test.reg";
     {
         Device d;
-        Populate(d.registry());
+        Populate(d.Get<handset::Registry>());
         std::string error;
-        ASSERT_TRUE(d.registry().SaveRegFile(path, &error)) << error;
+        ASSERT_TRUE(d.Get<handset::Registry>().SaveRegFile(path, &error)) << error;
     }
     Device d;
     std::string error;
-    ASSERT_TRUE(d.registry().LoadRegFile(path, &error)) << error;
-    EXPECT_EQ(0xFFFFFFFFu,
-              d.registry().GetDword(HKEY_LOCAL_MACHINE, kKey, u"TempUnlockDelay").value_or(0));
+    ASSERT_TRUE(d.Get<handset::Registry>().LoadRegFile(path, &error)) << error;
+    EXPECT_EQ(0xFFFFFFFFu, d.Get<handset::Registry>()
+                               .GetDword(HKEY_LOCAL_MACHINE, kKey, u"TempUnlockDelay")
+                               .value_or(0));
     std::remove(path.c_str());
 
-    EXPECT_FALSE(d.registry().LoadRegFile(path, &error));
+    EXPECT_FALSE(d.Get<handset::Registry>().LoadRegFile(path, &error));
     EXPECT_EQ(path + ": cannot open: No such file or directory", error);
     // An error in a file names the file.
     {
         std::ofstream out(path, std::ios::binary);
         out << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=dward:1\n";
     }
-    EXPECT_FALSE(d.registry().LoadRegFile(path, &error));
+    EXPECT_FALSE(d.Get<handset::Registry>().LoadRegFile(path, &error));
     EXPECT_EQ(path + ":3: unknown value type 'dward'", error);
     std::remove(path.c_str());
 }

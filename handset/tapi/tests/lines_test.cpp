@@ -74,11 +74,11 @@ TEST(LineInitializeEx, CountsALineAppAndNotTheEventHandle) {
     DWORD pid = 0;
     pid = d.StartProcess("counted", [&] {
         App a = Initialized();
-        appsAfterInit = d.Held(pid, handset::Resource::LineApp);
-        handlesAfterInit = d.Held(pid, handset::Resource::KernelHandle);
+        appsAfterInit = d.Held(pid, handset::kLineApp);
+        handlesAfterInit = d.Held(pid, handset::kKernelHandle);
         waitResult = WaitForSingleObject(a.event, 0);
         lineShutdown(a.app);
-        appsAfterShutdown = d.Held(pid, handset::Resource::LineApp);
+        appsAfterShutdown = d.Held(pid, handset::kLineApp);
         return DWORD(0);
     });
     d.RunUntilExit(pid, 1000);

@@ -375,9 +375,8 @@ TEST(LineCleanup, ProcessExitShutsDownWhatTheProcessLeftOpen) {
     EXPECT_EQ(1u, net.OpenLines().size());
     EXPECT_EQ(pid, net.OpenLines()[0].pid);
     d.RunUntilExit(pid, 2000);
-    EXPECT_EQ(1, d.Held(pid, handset::Resource::LineApp)) << "what it held at exit stays visible";
-    EXPECT_EQ(0, d.Held(pid, handset::Resource::KernelHandle))
-        << "TAPI's event is not the process's";
+    EXPECT_EQ(1, d.Held(pid, handset::kLineApp)) << "what it held at exit stays visible";
+    EXPECT_EQ(0, d.Held(pid, handset::kKernelHandle)) << "TAPI's event is not the process's";
     EXPECT_TRUE(net.OpenLines().empty());
     EXPECT_EQ(0, net.LineApps(pid));
     EXPECT_EQ(0, net.CallHandles(pid));

@@ -13,7 +13,7 @@ using harness::MainThread;
 namespace {
 
 handset::CellularNetwork& Net(Device& d) {
-    return d.network();
+    return d.Get<handset::CellularNetwork>();
 }
 
 // Connects one incoming call with the options and returns what the lock saw.
@@ -54,7 +54,7 @@ TEST(CallDetails, EveryOriginButOutboundCountsAsIncoming) {
 
 TEST(CallDetails, WithheldNumberStillLocksWithoutLookingUp) {
     Device d;
-    d.contacts().Add({.lastName = u"Nobody"});
+    d.Get<handset::PimStore>().Add({.lastName = u"Nobody"});
     auto seen = ConnectIncoming(d, u"", CallOptions{.withheld = true});
     ASSERT_EQ(1u, seen.size());
     EXPECT_TRUE(seen[0].incoming);
@@ -74,7 +74,7 @@ TEST(CallDetails, LongNumberIsCutToFitAndStaysTerminated) {
 
 TEST(CallDetails, OutgoingCallToAContactShowsTheDialledNumberAndName) {
     Device d;
-    d.contacts().Add(
+    d.Get<handset::PimStore>().Add(
         {.firstName = u"Bo", .lastName = u"Lee", .businessTelephoneNumber = u"555-0100"});
     DWORD line = Net(d).AddStandardLines();
     MainThread main(d);

@@ -1,12 +1,12 @@
 // The call monitor on the handset's cellular network: which call states
 // lock and unlock, which line it opens, how it stops, and how it fails.
 #include "harness.h"
+#include "testing/testing.h"
 
 using handset::CallId;
 using handset::CallPlan;
 using handset::CellularNetwork;
 using handset::Device;
-using handset::Resource;
 using harness::Describe;
 using harness::MainThread;
 
@@ -16,13 +16,7 @@ const UINT kLock = WM_LOCK_SCREEN;
 const UINT kUnlock = WM_UNLOCK_SCREEN;
 
 CellularNetwork& Net(Device& d) {
-    return d.network();
-}
-
-void ExpectNothingHeld(Device& d, DWORD pid) {
-    for (Resource r : {Resource::KernelHandle, Resource::HeapBlock, Resource::LineApp,
-                       Resource::ComObject, Resource::ComString, Resource::RegistryKey})
-        EXPECT_EQ(0, d.Held(pid, r)) << handset::ResourceName(r) << ": " << d.DescribeHeld(pid);
+    return d.Get<handset::CellularNetwork>();
 }
 
 } // namespace
@@ -31,9 +25,10 @@ TEST(CallMonitor, IncomingCallFromAContactLocksWithItsDetailsAndHangUpUnlocks) {
     Device d;
     DWORD line = Net(d).AddStandardLines();
     std::string error;
-    ASSERT_TRUE(d.contacts().LoadVcfText("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;Anna;;;\r\n"
-                                         "TEL;TYPE=CELL:+44 7700 900123\r\nEND:VCARD\r\n",
-                                         "anna.vcf", &error))
+    ASSERT_TRUE(
+        d.Get<handset::PimStore>().LoadVcfText("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;Anna;;;\r\n"
+                                               "TEL;TYPE=CELL:+44 7700 900123\r\nEND:VCARD\r\n",
+                                               "anna.vcf", &error))
         << error;
     MainThread main(d);
     ASSERT_TRUE(main.started);
@@ -54,7 +49,7 @@ TEST(CallMonitor, IncomingCallFromAContactLocksWithItsDetailsAndHangUpUnlocks) {
 
     main.Exit();
     EXPECT_EQ(0u, main.MonitorExitCode());
-    ExpectNothingHeld(d, main.pid);
+    EXPECT_NOTHING_HELD(d, main.pid);
     EXPECT_TRUE(Net(d).OpenLines().empty());
 }
 
@@ -151,7 +146,7 @@ TEST(CallMonitor, StopIsSeenWithinHalfASecondAndClosesTheLine) {
     EXPECT_LE(main.stopped - main.exitAsked, 501u);
     EXPECT_EQ(0u, main.MonitorExitCode());
     EXPECT_EQ(0u, d.timeline().Count("thread.terminate"));
-    ExpectNothingHeld(d, main.pid);
+    EXPECT_NOTHING_HELD(d, main.pid);
 }
 
 TEST(CallMonitor, ThreadThatDoesNotStopIsTerminatedAfterASecond) {
@@ -165,7 +160,7 @@ TEST(CallMonitor, ThreadThatDoesNotStopIsTerminatedAfterASecond) {
     EXPECT_EQ(1000u, main.stopped - main.exitAsked);
     EXPECT_EQ(1u, d.timeline().Count("thread.terminate"));
     EXPECT_EQ(0xFFFFFFFFu, main.MonitorExitCode());
-    EXPECT_EQ(1, d.Held(main.pid, Resource::LineApp))
+    EXPECT_EQ(1, d.Held(main.pid, handset::kLineApp))
         << "a terminated monitor leaves its line open";
 }
 
@@ -195,9 +190,9 @@ TEST(CallMonitor, TapiFailuresEndTheThreadWithMinusOneAndPostNothing) {
         d.RunFor(2000);
         EXPECT_EQ("", Describe(main.Messages())) << "line " << c.line;
         EXPECT_EQ(0xFFFFFFFFu, main.MonitorExitCode()) << "line " << c.line;
-        EXPECT_EQ(0, d.Held(main.pid, Resource::LineApp)) << "TAPI shut down, line " << c.line;
+        EXPECT_EQ(0, d.Held(main.pid, handset::kLineApp)) << "TAPI shut down, line " << c.line;
         main.Exit();
-        EXPECT_EQ(0, d.Held(main.pid, Resource::KernelHandle)) << "line " << c.line;
+        EXPECT_EQ(0, d.Held(main.pid, handset::kKernelHandle)) << "line " << c.line;
     }
 }
 
@@ -209,7 +204,7 @@ TEST(CallMonitor, StartFailsCleanlyWhenItsEventOrThreadCannotBeMade) {
         MainThread main(d);
         d.RunUntilExit(main.pid, 1000);
         EXPECT_FALSE(main.started) << function;
-        EXPECT_EQ(0, d.Held(main.pid, Resource::KernelHandle)) << function;
+        EXPECT_EQ(0, d.Held(main.pid, handset::kKernelHandle)) << function;
         EXPECT_EQ(1u, d.timeline().Count("thread.start")) << "no monitor thread, " << function;
     }
 }

@@ -12,7 +12,6 @@
 
 using handset::ContactRecord;
 using handset::Device;
-using handset::Resource;
 
 namespace {
 
@@ -75,7 +74,7 @@ TEST(Digits, MatchOnTheLastNineOrTheShorterLength) {
 
 TEST(Lookup, PrefixesAndPunctuationDoNotMatter) {
     Device d;
-    d.contacts().Add(
+    d.Get<handset::PimStore>().Add(
         {.firstName = u"Anna", .lastName = u"Smith", .mobileTelephoneNumber = u"020 7946 0958"});
     Lookup found = LookUp(d, u"+44 (20) 7946-0958");
     EXPECT_EQ(u"Smith, Anna", found.name);
@@ -84,17 +83,18 @@ TEST(Lookup, PrefixesAndPunctuationDoNotMatter) {
 
 TEST(Lookup, FirstContactInTheCollectionWins) {
     Device d;
-    d.contacts().Add({.lastName = u"Other", .mobileTelephoneNumber = u"5550199"});
-    d.contacts().Add({.lastName = u"First", .homeTelephoneNumber = u"5550100"});
-    d.contacts().Add({.lastName = u"Second", .businessTelephoneNumber = u"+1 555 0100"});
+    d.Get<handset::PimStore>().Add({.lastName = u"Other", .mobileTelephoneNumber = u"5550199"});
+    d.Get<handset::PimStore>().Add({.lastName = u"First", .homeTelephoneNumber = u"5550100"});
+    d.Get<handset::PimStore>().Add(
+        {.lastName = u"Second", .businessTelephoneNumber = u"+1 555 0100"});
     EXPECT_EQ(u"First", LookUp(d, u"5550100").name);
 }
 
 TEST(Lookup, BusinessNumberIsFoundBeforeTheMobileIsRead) {
     Device d;
-    d.contacts().Add({.lastName = u"Both",
-                      .businessTelephoneNumber = u"5550100",
-                      .mobileTelephoneNumber = u"5550100"});
+    d.Get<handset::PimStore>().Add({.lastName = u"Both",
+                                    .businessTelephoneNumber = u"5550100",
+                                    .mobileTelephoneNumber = u"5550100"});
     EXPECT_EQ(u"Both", LookUp(d, u"5550100").name);
     EXPECT_EQ(0u, d.faults().Calls("IContact::get_MobileTelephoneNumber"));
     EXPECT_EQ(1u, d.faults().Calls("IContact::get_BusinessTelephoneNumber"));
@@ -123,7 +123,7 @@ TEST(ComposeName, SurnameFirstThenTheFallbacks) {
     };
     for (const Case& c : cases) {
         Device d;
-        d.contacts().Add(c.contact);
+        d.Get<handset::PimStore>().Add(c.contact);
         static WCHAR name[CALLER_NAME_LEN];
         name[0] = u'#';
         name[1] = 0;
@@ -148,7 +148,8 @@ TEST(ComposeName, SurnameFirstThenTheFallbacks) {
 TEST(Lookup, LongNameIsCutToTheField) {
     Device d;
     std::u16string last(200, u'L');
-    d.contacts().Add({.firstName = u"F", .lastName = last, .mobileTelephoneNumber = u"5550100"});
+    d.Get<handset::PimStore>().Add(
+        {.firstName = u"F", .lastName = last, .mobileTelephoneNumber = u"5550100"});
     std::u16string name = LookUp(d, u"5550100").name;
     EXPECT_EQ(size_t(CALLER_NAME_LEN - 1), name.size());
     EXPECT_EQ(last.substr(0, CALLER_NAME_LEN - 1), name);
@@ -156,7 +157,7 @@ TEST(Lookup, LongNameIsCutToTheField) {
 
 TEST(Lookup, EmptyNumberStartsNoCom) {
     Device d;
-    d.contacts().Add({.lastName = u"Any", .mobileTelephoneNumber = u"5550100"});
+    d.Get<handset::PimStore>().Add({.lastName = u"Any", .mobileTelephoneNumber = u"5550100"});
     EXPECT_EQ(u"", LookUp(d, u"").name);
     EXPECT_EQ(0u, d.faults().Calls("CoInitializeEx"));
     EXPECT_EQ(u"", LookUp(d, u"no digits").name) << "a number without digits matches nothing";
@@ -168,7 +169,7 @@ TEST(Lookup, StoreFailuresLeaveTheNameEmptyAndNothingHeld) {
                                  "IPOutlookApp::GetDefaultFolder", "IFolder::get_Items",
                                  "IPOutlookItemCollection::Item", "IContact::get_LastName"}) {
         Device d;
-        d.contacts().Add({.lastName = u"Smith", .mobileTelephoneNumber = u"5550100"});
+        d.Get<handset::PimStore>().Add({.lastName = u"Smith", .mobileTelephoneNumber = u"5550100"});
         d.faults().FailAlways(function, static_cast<DWORD>(E_FAIL));
         Lookup found = LookUp(d, u"5550100");
         if (std::strcmp(function, "IContact::get_LastName") == 0)

@@ -1,0 +1,66 @@
+// The Platform's life: the one current phone, the areas it has made, the
+// last error, and the end of everything at power-off.
+#include "device/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace handset {
+
+namespace {
+Platform* g_platform = nullptr;
+} // namespace
+
+Thread::Thread() : KernelObject(Kind::Thread) {}
+Thread::~Thread() = default;
+
+Platform::Platform(DWORD bootTick) : bootTick_(bootTick), timeline_(*this) {
+    if (g_platform) Fatal("a second Device was made while one still lives");
+    g_platform = this;
+}
+
+Platform::~Platform() {
+    shuttingDown_ = true;
+    // End what still runs, newest process first, so that nothing is left
+    // waiting on a condition variable that is about to go away.
+    for (auto it = processes_.rbegin(); it != processes_.rend(); ++it)
+        for (Thread* t : it->second->threads)
+            if (t->state != Thread::State::Exited) Kill(t, 0);
+    for (auto& [id, t] : threads_)
+        if (t->real.joinable()) t->real.join();
+    // Areas go newest first: each outlives those made after it.
+    while (!areas_.empty())
+        areas_.pop_back();
+    g_platform = nullptr;
+}
+
+Platform& Platform::Current() {
+    if (!g_platform) Fatal("a platform call was made with no Device");
+    return *g_platform;
+}
+
+Platform* Platform::CurrentOrNull() {
+    return g_platform;
+}
+
+void Platform::Fatal(const std::string& message) {
+    std::fprintf(stderr, "handset: fatal: %s\n", message.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+DWORD& Platform::LastError() {
+    return current_ ? current_->lastError : driverLastError_;
+}
+
+Area* Platform::FindArea(const void* key) const {
+    for (auto& [k, area] : areas_)
+        if (k == key) return area.get();
+    return nullptr;
+}
+
+void Platform::AddArea(const void* key, std::unique_ptr<Area> area) {
+    areas_.emplace_back(key, std::move(area));
+}
+
+} // namespace handset
