@@ -5,7 +5,9 @@
 namespace handset {
 
 Device::Device() : Device(Options{}) {}
-Device::Device(Options options) : Platform(options.bootTick) {}
+Device::Device(Options options) : Platform(options.bootTick) {
+    SetTracing(options.trace);
+}
 Device::~Device() = default;
 
 Device& Device::Current() {

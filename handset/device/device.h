@@ -14,6 +14,8 @@ class Device final : public Platform {
     struct Options {
         // GetTickCount at power-on; set it near 2^32 to cross the wrap.
         DWORD bootTick = 0;
+        // Trace platform calls, hand-overs and timer expiries (SetTracing).
+        bool trace = false;
     };
 
     Device();

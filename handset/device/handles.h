@@ -77,6 +77,8 @@ class HandleTable {
     // Entries of the kind on the whole device, whoever holds them.
     size_t CountOf(const HandleKind& kind) const;
     size_t Size() const { return entries_.size(); }
+    // Whether the value is one NewValue() gives, rather than an address.
+    bool IsSeriesValue(uintptr_t value) const { return value >= 0x1000 && value <= next_; }
 
   private:
     void Count(const HandleEntry& e, int delta);

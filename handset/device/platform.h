@@ -154,6 +154,11 @@ class Platform {
     Timeline& timeline() { return timeline_; }
     FaultPlan& faults() { return faults_; }
     HandleTable& handles() { return handles_; }
+    // The trace: every platform call (with its arguments, result and last
+    // error), every hand-over of the baton and every timer expiry goes on the
+    // timeline. Off by default.
+    void SetTracing(bool on) { tracing_ = on; }
+    bool Tracing() const { return tracing_; }
     const HandleTable& handles() const { return handles_; }
 
     // ---- The caller --------------------------------------------------------
@@ -296,6 +301,7 @@ class Platform {
     HandleTable handles_;
     std::map<std::u16string, std::weak_ptr<KernelObject>> named_;
     DWORD driverLastError_ = 0;
+    bool tracing_ = false;
 
     FaultPlan faults_;
     Timeline timeline_;

@@ -140,6 +140,7 @@ void Platform::FireDue() {
     while (!timed_.empty() && timed_.front().at <= now_) {
         std::pop_heap(timed_.begin(), timed_.end(), EventLater<TimedEvent, TimedEvent>);
         auto fn = std::move(timed_.back().fn);
+        if (tracing_) timeline_.Record("sched.timer", {{"seq", timed_.back().seq}});
         timed_.pop_back();
         fn();
     }
@@ -150,6 +151,7 @@ void Platform::FireDue() {
         Thread* t = d.thread;
         if (t->state != Thread::State::Blocked || t->waitSeq != d.waitSeq) continue;
         t->waitResult = WAIT_TIMEOUT;
+        if (tracing_) timeline_.Record("sched.timeout", {{"thread", t->id}});
         MakeReady(t);
     }
 }
@@ -176,6 +178,7 @@ Thread* Platform::PickNext() {
             Thread* t = ready_.front();
             ready_.pop_front();
             t->state = Thread::State::Running;
+            if (tracing_) timeline_.Record("sched.run", {{"thread", t->id}});
             return t;
         }
         if (shuttingDown_) return nullptr;

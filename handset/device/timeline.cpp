@@ -39,23 +39,47 @@ std::string JsonQuote(std::string_view text) {
     return out + "\"";
 }
 
-Field::Field(std::string_view name, int64_t value) : key(name), json(std::to_string(value)) {}
-Field::Field(std::string_view name, uint64_t value) : key(name), json(std::to_string(value)) {}
-Field::Field(std::string_view name, std::string_view text) : key(name), json(JsonQuote(text)) {}
-Field::Field(std::string_view name, std::u16string_view text)
-    : key(name), json(JsonQuote(Narrow(text))) {}
+Field::Field(std::string_view name, std::u16string_view value)
+    : key(name), type(Type::Text), text(Narrow(value)) {}
+
+std::string Field::ToString() const {
+    switch (type) {
+    case Type::Int:
+        return std::to_string(i);
+    case Type::Uint:
+        return std::to_string(u);
+    case Type::Text:
+        break;
+    }
+    return text;
+}
+
+std::string Field::ToJson() const {
+    return type == Type::Text ? JsonQuote(text) : ToString();
+}
+
+const Field* TimelineEntry::Find(std::string_view key) const {
+    for (const Field& f : fields)
+        if (f.key == key) return &f;
+    return nullptr;
+}
 
 std::string TimelineEntry::Get(std::string_view key) const {
-    for (const Field& f : fields)
-        if (f.key == key) return f.json;
-    return "";
+    const Field* f = Find(key);
+    return f ? f->ToString() : "";
+}
+
+int64_t TimelineEntry::Number(std::string_view key) const {
+    const Field* f = Find(key);
+    if (!f || f->type == Field::Type::Text) return 0;
+    return f->type == Field::Type::Int ? f->i : static_cast<int64_t>(f->u);
 }
 
 std::string TimelineEntry::ToJson() const {
     std::string out = "{\"t\": " + std::to_string(t) + ", \"pid\": " + std::to_string(pid) +
                       ", \"tid\": " + std::to_string(tid) + ", \"what\": " + JsonQuote(what);
     for (const Field& f : fields)
-        out += ", " + JsonQuote(f.key) + ": " + f.json;
+        out += ", " + JsonQuote(f.key) + ": " + f.ToJson();
     return out + "}";
 }
 

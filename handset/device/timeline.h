@@ -13,18 +13,28 @@ namespace handset {
 
 class Platform;
 
-// One named field of an entry, held as its JSON text.
+// One named field of an entry: a signed or unsigned number, or a text
+// (held in UTF-8). JSON is made only when the timeline is written.
 struct Field {
-    Field(std::string_view name, int64_t value);
-    Field(std::string_view name, uint64_t value);
+    enum class Type { Int, Uint, Text };
+    Field(std::string_view name, int64_t value) : key(name), type(Type::Int), i(value) {}
+    Field(std::string_view name, uint64_t value) : key(name), type(Type::Uint), u(value) {}
     Field(std::string_view name, int value) : Field(name, static_cast<int64_t>(value)) {}
     Field(std::string_view name, DWORD value) : Field(name, static_cast<uint64_t>(value)) {}
-    Field(std::string_view name, std::string_view text);
-    Field(std::string_view name, const char* text) : Field(name, std::string_view(text)) {}
-    Field(std::string_view name, std::u16string_view text);
+    Field(std::string_view name, std::string_view value)
+        : key(name), type(Type::Text), text(value) {}
+    Field(std::string_view name, const char* value) : Field(name, std::string_view(value)) {}
+    Field(std::string_view name, std::u16string_view value);
+
+    // The value as text: a number in decimal, a text as it is.
+    std::string ToString() const;
+    std::string ToJson() const;
 
     std::string key;
-    std::string json;
+    Type type;
+    int64_t i = 0;
+    uint64_t u = 0;
+    std::string text;
 };
 
 struct TimelineEntry {
@@ -34,8 +44,12 @@ struct TimelineEntry {
     std::string what;
     std::vector<Field> fields;
 
-    // The field's JSON text, or "" when the entry has none of that name.
+    const Field* Find(std::string_view key) const;
+    // The field's value as text (a number in decimal), or "" when the entry
+    // has none of that name.
     std::string Get(std::string_view key) const;
+    // A number field's value; 0 when absent or a text.
+    int64_t Number(std::string_view key) const;
     std::string ToJson() const;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "device/platform.h"
+#include "device/relay.h"
 
 using handset::Enter;
 using handset::Fail;
@@ -20,7 +21,7 @@ struct Block {
 
 } // namespace
 
-HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
+HANDSET_API(HLOCAL, LocalAlloc, (UINT uFlags, SIZE_T uBytes), (uFlags, uBytes)) {
     if (auto e = Enter("LocalAlloc")) return Fail(*e, HLOCAL(nullptr));
     if (uFlags & ~UINT(LMEM_MOVEABLE | LMEM_ZEROINIT))
         return Fail(ERROR_INVALID_PARAMETER, HLOCAL(nullptr));
@@ -35,7 +36,7 @@ HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
     return p;
 }
 
-HLOCAL WINAPI LocalFree(HLOCAL hMem) {
+HANDSET_API(HLOCAL, LocalFree, (HLOCAL hMem), (hMem)) {
     if (!hMem) return nullptr;
     if (auto e = Enter("LocalFree")) return Fail(*e, hMem);
     if (!Platform::Current().handles().Remove(reinterpret_cast<uintptr_t>(hMem), kHeapBlock))
@@ -43,7 +44,7 @@ HLOCAL WINAPI LocalFree(HLOCAL hMem) {
     return nullptr;
 }
 
-SIZE_T WINAPI LocalSize(HLOCAL hMem) {
+HANDSET_API(SIZE_T, LocalSize, (HLOCAL hMem), (hMem)) {
     auto block =
         Platform::Current().handles().Get<Block>(reinterpret_cast<uintptr_t>(hMem), kHeapBlock);
     if (!block) return Fail(ERROR_INVALID_HANDLE, SIZE_T(0));

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "device/platform.h"
+#include "device/relay.h"
 #include "kernel/heap.h"
 #include "kernel/objects.h"
 
@@ -55,24 +56,24 @@ HANDLE CreateNamed(LPCWSTR name, KernelObject::Kind kind, Make make) {
 
 } // namespace
 
-DWORD WINAPI GetLastError(void) {
+HANDSET_API(DWORD, GetLastError, (), ()) {
     return Dev().LastError();
 }
-void WINAPI SetLastError(DWORD dwErrCode) {
+HANDSET_API(void, SetLastError, (DWORD dwErrCode), (dwErrCode)) {
     Dev().LastError() = dwErrCode;
 }
-DWORD WINAPI GetTickCount(void) {
+HANDSET_API(DWORD, GetTickCount, (), ()) {
     return Dev().TickCount();
 }
 
-void WINAPI Sleep(DWORD dwMilliseconds) {
+HANDSET_API(void, Sleep, (DWORD dwMilliseconds), (dwMilliseconds)) {
     if (dwMilliseconds == 0)
         Dev().Yield();
     else
         Dev().Block({}, dwMilliseconds);
 }
 
-BOOL WINAPI CloseHandle(HANDLE hObject) {
+HANDSET_API(BOOL, CloseHandle, (HANDLE hObject), (hObject)) {
     if (auto e = Enter("CloseHandle")) return Fail(*e, FALSE);
     if (Platform::IsPseudoHandle(hObject)) return TRUE;
     if (!Dev().CloseHandleOf(hObject)) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -81,15 +82,16 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 
 // ---- Events and mutexes --------------------------------------------------------
 
-HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState,
-                           LPCWSTR lpName) {
+HANDSET_API(HANDLE, CreateEventW,
+            (LPSECURITY_ATTRIBUTES arg1, BOOL bManualReset, BOOL bInitialState, LPCWSTR lpName),
+            (arg1, bManualReset, bInitialState, lpName)) {
     if (auto e = Enter("CreateEventW")) return Fail(*e, HANDLE(nullptr));
     return CreateNamed<Event>(lpName, KernelObject::Kind::Event, [&] {
         return std::make_shared<Event>(bManualReset != FALSE, bInitialState != FALSE);
     });
 }
 
-BOOL WINAPI EventModify(HANDLE hEvent, DWORD func) {
+HANDSET_API(BOOL, EventModify, (HANDLE hEvent, DWORD func), (hEvent, func)) {
     if (auto e = Enter("EventModify")) return Fail(*e, FALSE);
     auto event = As<Event>(hEvent, KernelObject::Kind::Event);
     if (!event) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -111,7 +113,8 @@ BOOL WINAPI EventModify(HANDLE hEvent, DWORD func) {
     return Fail(ERROR_INVALID_PARAMETER, FALSE);
 }
 
-HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCWSTR lpName) {
+HANDSET_API(HANDLE, CreateMutexW, (LPSECURITY_ATTRIBUTES arg1, BOOL bInitialOwner, LPCWSTR lpName),
+            (arg1, bInitialOwner, lpName)) {
     if (auto e = Enter("CreateMutexW")) return Fail(*e, HANDLE(nullptr));
     // The initial owner applies only to a mutex made here, not to one that exists.
     return CreateNamed<Mutex>(lpName, KernelObject::Kind::Mutex, [&] {
@@ -121,7 +124,7 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCWSTR lp
     });
 }
 
-BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
+HANDSET_API(BOOL, ReleaseMutex, (HANDLE hMutex), (hMutex)) {
     if (auto e = Enter("ReleaseMutex")) return Fail(*e, FALSE);
     auto m = As<Mutex>(hMutex, KernelObject::Kind::Mutex);
     if (!m) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -135,15 +138,17 @@ BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
 
 // ---- Waits ---------------------------------------------------------------------
 
-DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+HANDSET_API(DWORD, WaitForSingleObject, (HANDLE hHandle, DWORD dwMilliseconds),
+            (hHandle, dwMilliseconds)) {
     if (auto e = Enter("WaitForSingleObject")) return Fail(*e, DWORD(WAIT_FAILED));
     auto object = Dev().Resolve(hHandle);
     if (!object) return Fail(ERROR_INVALID_HANDLE, DWORD(WAIT_FAILED));
     return Dev().Block({object}, dwMilliseconds);
 }
 
-DWORD WINAPI WaitForMultipleObjects(DWORD nCount, CONST HANDLE* lpHandles, BOOL fWaitAll,
-                                    DWORD dwMilliseconds) {
+HANDSET_API(DWORD, WaitForMultipleObjects,
+            (DWORD nCount, CONST HANDLE* lpHandles, BOOL fWaitAll, DWORD dwMilliseconds),
+            (nCount, lpHandles, fWaitAll, dwMilliseconds)) {
     if (auto e = Enter("WaitForMultipleObjects")) return Fail(*e, DWORD(WAIT_FAILED));
     // Windows CE waits for any one object only.
     if (fWaitAll || nCount == 0 || nCount > MAXIMUM_WAIT_OBJECTS || !lpHandles)
@@ -159,8 +164,10 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, CONST HANDLE* lpHandles, BOOL 
 
 // ---- Threads -------------------------------------------------------------------
 
-HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE lpStartAddress,
-                           LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
+HANDSET_API(HANDLE, CreateThread,
+            (LPSECURITY_ATTRIBUTES arg1, DWORD arg2, LPTHREAD_START_ROUTINE lpStartAddress,
+             LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId),
+            (arg1, arg2, lpStartAddress, lpParameter, dwCreationFlags, lpThreadId)) {
     if (auto e = Enter("CreateThread")) return Fail(*e, HANDLE(nullptr));
     Platform& d = Dev();
     if (!lpStartAddress ||
@@ -175,7 +182,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE 
     return d.AddHandle(d.SharedThread(t));
 }
 
-DWORD WINAPI ResumeThread(HANDLE hThread) {
+HANDSET_API(DWORD, ResumeThread, (HANDLE hThread), (hThread)) {
     if (auto e = Enter("ResumeThread")) return Fail(*e, DWORD(0xFFFFFFFF));
     auto t = As<Thread>(hThread, KernelObject::Kind::Thread);
     if (!t) return Fail(ERROR_INVALID_HANDLE, DWORD(0xFFFFFFFF));
@@ -184,7 +191,7 @@ DWORD WINAPI ResumeThread(HANDLE hThread) {
     return previous;
 }
 
-DWORD WINAPI SuspendThread(HANDLE hThread) {
+HANDSET_API(DWORD, SuspendThread, (HANDLE hThread), (hThread)) {
     if (auto e = Enter("SuspendThread")) return Fail(*e, DWORD(0xFFFFFFFF));
     auto t = As<Thread>(hThread, KernelObject::Kind::Thread);
     if (!t || t->state == Thread::State::Exited)
@@ -194,7 +201,7 @@ DWORD WINAPI SuspendThread(HANDLE hThread) {
     return previous;
 }
 
-BOOL WINAPI TerminateThread(HANDLE hThread, DWORD dwExitCode) {
+HANDSET_API(BOOL, TerminateThread, (HANDLE hThread, DWORD dwExitCode), (hThread, dwExitCode)) {
     if (auto e = Enter("TerminateThread")) return Fail(*e, FALSE);
     auto t = As<Thread>(hThread, KernelObject::Kind::Thread);
     if (!t) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -204,11 +211,11 @@ BOOL WINAPI TerminateThread(HANDLE hThread, DWORD dwExitCode) {
     return TRUE;
 }
 
-void WINAPI ExitThread(DWORD dwExitCode) {
+HANDSET_API(void, ExitThread, (DWORD dwExitCode), (dwExitCode)) {
     Dev().ExitCurrentThread(dwExitCode);
 }
 
-BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
+HANDSET_API(BOOL, GetExitCodeThread, (HANDLE hThread, LPDWORD lpExitCode), (hThread, lpExitCode)) {
     if (auto e = Enter("GetExitCodeThread")) return Fail(*e, FALSE);
     auto t = As<Thread>(hThread, KernelObject::Kind::Thread);
     if (!t || !lpExitCode) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -216,29 +223,31 @@ BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     return TRUE;
 }
 
-DWORD WINAPI GetCurrentThreadId(void) {
+HANDSET_API(DWORD, GetCurrentThreadId, (), ()) {
     return Dev().CurrentTid();
 }
-DWORD WINAPI GetCurrentProcessId(void) {
+HANDSET_API(DWORD, GetCurrentProcessId, (), ()) {
     return Dev().CurrentPid();
 }
-HANDLE WINAPI GetCurrentThread(void) {
+HANDSET_API(HANDLE, GetCurrentThread, (), ()) {
     return Platform::CurrentThreadPseudoHandle();
 }
-HANDLE WINAPI GetCurrentProcess(void) {
+HANDSET_API(HANDLE, GetCurrentProcess, (), ()) {
     return Platform::CurrentProcessPseudoHandle();
 }
 
 // ---- Processes and modules -----------------------------------------------------
 
-HANDLE WINAPI OpenProcess(DWORD, BOOL, DWORD IDProcess) {
+HANDSET_API(HANDLE, OpenProcess, (DWORD arg1, BOOL arg2, DWORD IDProcess),
+            (arg1, arg2, IDProcess)) {
     if (auto e = Enter("OpenProcess")) return Fail(*e, HANDLE(nullptr));
     Process* p = Dev().FindProcess(IDProcess);
     if (!p || p->exited) return Fail(ERROR_INVALID_PARAMETER, HANDLE(nullptr));
     return Dev().AddHandle(Dev().SharedProcess(p));
 }
 
-BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
+HANDSET_API(BOOL, GetExitCodeProcess, (HANDLE hProcess, LPDWORD lpExitCode),
+            (hProcess, lpExitCode)) {
     if (auto e = Enter("GetExitCodeProcess")) return Fail(*e, FALSE);
     auto p = As<Process>(hProcess, KernelObject::Kind::Process);
     if (!p || !lpExitCode) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -246,7 +255,7 @@ BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
     return TRUE;
 }
 
-BOOL WINAPI TerminateProcess(HANDLE hProcess, DWORD uExitCode) {
+HANDSET_API(BOOL, TerminateProcess, (HANDLE hProcess, DWORD uExitCode), (hProcess, uExitCode)) {
     if (auto e = Enter("TerminateProcess")) return Fail(*e, FALSE);
     auto p = As<Process>(hProcess, KernelObject::Kind::Process);
     if (!p) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -255,7 +264,8 @@ BOOL WINAPI TerminateProcess(HANDLE hProcess, DWORD uExitCode) {
     return TRUE;
 }
 
-DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+HANDSET_API(DWORD, GetModuleFileNameW, (HMODULE hModule, LPWSTR lpFilename, DWORD nSize),
+            (hModule, lpFilename, nSize)) {
     if (auto e = Enter("GetModuleFileNameW")) return Fail(*e, DWORD(0));
     Platform& d = Dev();
     Process* p = hModule ? d.ProcessByModule(hModule) : d.CurrentProcess();
@@ -274,7 +284,7 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
     return static_cast<DWORD>(path.size());
 }
 
-HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
+HANDSET_API(HMODULE, GetModuleHandleW, (LPCWSTR lpModuleName), (lpModuleName)) {
     if (auto e = Enter("GetModuleHandleW")) return Fail(*e, HMODULE(nullptr));
     Platform& d = Dev();
     if (!lpModuleName) return d.CurrentProcess() ? d.CurrentProcess()->module : nullptr;

@@ -10,6 +10,7 @@
 #include <pimstore.h>
 
 #include "device/platform.h"
+#include "device/relay.h"
 #include "pim/objects.h"
 #include "pim/store.h"
 
@@ -41,7 +42,7 @@ PimStore& Store() {
 } // namespace
 
 // The phone knows the two apartment models and no other flag.
-HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
+HANDSET_API(HRESULT, CoInitializeEx, (LPVOID pvReserved, DWORD dwCoInit), (pvReserved, dwCoInit)) {
     if (auto e = Enter("CoInitializeEx")) return static_cast<HRESULT>(*e);
     if (pvReserved) return E_INVALIDARG;
     if (dwCoInit != COINIT_MULTITHREADED && dwCoInit != COINIT_APARTMENTTHREADED)
@@ -58,7 +59,7 @@ HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
 }
 
 // Balances one successful CoInitializeEx; one too many does nothing.
-void WINAPI CoUninitialize(void) {
+HANDSET_API(void, CoUninitialize, (), ()) {
     // A void call has no error to give; the plan can only slow it down.
     (void)Enter("CoUninitialize");
     Platform& d = Platform::Current();
@@ -68,8 +69,9 @@ void WINAPI CoUninitialize(void) {
     if (--a->count == 0) store.CloseApartment(d.CurrentTid());
 }
 
-HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext,
-                                REFIID riid, LPVOID* ppv) {
+HANDSET_API(HRESULT, CoCreateInstance,
+            (REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv),
+            (rclsid, pUnkOuter, dwClsContext, riid, ppv)) {
     if (auto e = Enter("CoCreateInstance")) return static_cast<HRESULT>(*e);
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -87,13 +89,13 @@ HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwCl
     return S_OK;
 }
 
-BSTR WINAPI SysAllocString(const OLECHAR* psz) {
+HANDSET_API(BSTR, SysAllocString, (const OLECHAR* psz), (psz)) {
     if (Enter("SysAllocString")) return nullptr; // as when memory runs out
     if (!psz) return nullptr;
     return Store().NewString(psz);
 }
 
-void WINAPI SysFreeString(BSTR bstr) {
+HANDSET_API(void, SysFreeString, (BSTR bstr), (bstr)) {
     (void)Enter("SysFreeString");
     if (!bstr) return;
     Platform& d = Platform::Current();
@@ -103,11 +105,11 @@ void WINAPI SysFreeString(BSTR bstr) {
         d.timeline().Record("pim.bad-free", {{"call", "SysFreeString"}});
 }
 
-UINT WINAPI SysStringLen(BSTR bstr) {
+HANDSET_API(UINT, SysStringLen, (BSTR bstr), (bstr)) {
     return bstr ? Store().StringLength(bstr) : 0;
 }
 
-ULONG WINAPI MAPIFreeBuffer(LPVOID lpBuffer) {
+HANDSET_API(ULONG, MAPIFreeBuffer, (LPVOID lpBuffer), (lpBuffer)) {
     if (auto e = Enter("MAPIFreeBuffer")) return *e;
     if (!lpBuffer) return S_OK;
     if (!Store().FreeString(lpBuffer)) return static_cast<ULONG>(MAPI_E_INVALID_PARAMETER);

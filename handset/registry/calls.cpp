@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "device/platform.h"
+#include "device/relay.h"
 #include "registry/registry.h"
 
 using handset::Enter;
@@ -60,7 +61,9 @@ LONG CopyData(const RegValue& v, LPDWORD type, LPBYTE data, LPDWORD bytes) {
 
 } // namespace
 
-LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM, PHKEY phkResult) {
+HANDSET_API(LONG, RegOpenKeyExW,
+            (HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM arg4, PHKEY phkResult),
+            (hKey, lpSubKey, ulOptions, arg4, phkResult)) {
     if (auto e = Enter("RegOpenKeyExW")) return static_cast<LONG>(*e);
     if (ulOptions != 0 || !phkResult) return ERROR_INVALID_PARAMETER;
     KeyPtr from;
@@ -71,9 +74,11 @@ LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM, 
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass,
-                            DWORD dwOptions, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phkResult,
-                            LPDWORD lpdwDisposition) {
+HANDSET_API(LONG, RegCreateKeyExW,
+            (HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
+             REGSAM arg6, LPSECURITY_ATTRIBUTES arg7, PHKEY phkResult, LPDWORD lpdwDisposition),
+            (hKey, lpSubKey, Reserved, lpClass, dwOptions, arg6, arg7, phkResult,
+             lpdwDisposition)) {
     if (auto e = Enter("RegCreateKeyExW")) return static_cast<LONG>(*e);
     if (!lpSubKey || !phkResult || Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (dwOptions & REG_OPTION_VOLATILE)
@@ -90,18 +95,21 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR 
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegCloseKey(HKEY hKey) {
+HANDSET_API(LONG, RegCloseKey, (HKEY hKey), (hKey)) {
     if (auto e = Enter("RegCloseKey")) return static_cast<LONG>(*e);
     if (Registry::IsPredefined(hKey)) return ERROR_SUCCESS;
     // A handle on a deleted key still closes.
     return Reg().CloseHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcbClass, LPDWORD lpReserved,
-                             LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
-                             LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
-                             LPDWORD lpcbMaxValueLen, LPDWORD /*lpcbSecurityDescriptor*/,
-                             PFILETIME /*lpftLastWriteTime*/) {
+HANDSET_API(LONG, RegQueryInfoKeyW,
+            (HKEY hKey, LPWSTR lpClass, LPDWORD lpcbClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
+             LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+             LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+             PFILETIME lpftLastWriteTime),
+            (hKey, lpClass, lpcbClass, lpReserved, lpcSubKeys, lpcbMaxSubKeyLen, lpcbMaxClassLen,
+             lpcValues, lpcbMaxValueNameLen, lpcbMaxValueLen, lpcbSecurityDescriptor,
+             lpftLastWriteTime)) {
     if (auto e = Enter("RegQueryInfoKeyW")) return static_cast<LONG>(*e);
     if (lpReserved || (lpClass && !lpcbClass)) return ERROR_INVALID_PARAMETER;
     KeyPtr key;
@@ -141,8 +149,10 @@ LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcbClass, LPDWO
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                             LPBYTE lpData, LPDWORD lpcbData) {
+HANDSET_API(LONG, RegQueryValueExW,
+            (HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+             LPDWORD lpcbData),
+            (hKey, lpValueName, lpReserved, lpType, lpData, lpcbData)) {
     if (auto e = Enter("RegQueryValueExW")) return static_cast<LONG>(*e);
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     KeyPtr key;
@@ -152,8 +162,10 @@ LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
     return CopyData(v->value, lpType, lpData, lpcbData);
 }
 
-LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,
-                           const BYTE* lpData, DWORD cbData) {
+HANDSET_API(LONG, RegSetValueExW,
+            (HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+             DWORD cbData),
+            (hKey, lpValueName, Reserved, dwType, lpData, cbData)) {
     if (auto e = Enter("RegSetValueExW")) return static_cast<LONG>(*e);
     if (Reserved != 0 || (!lpData && cbData != 0)) return ERROR_INVALID_PARAMETER;
     KeyPtr key;
@@ -173,7 +185,7 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+HANDSET_API(LONG, RegDeleteValueW, (HKEY hKey, LPCWSTR lpValueName), (hKey, lpValueName)) {
     if (auto e = Enter("RegDeleteValueW")) return static_cast<LONG>(*e);
     KeyPtr key;
     if (LONG r = Open(hKey, &key)) return r;
@@ -183,7 +195,7 @@ LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+HANDSET_API(LONG, RegDeleteKeyW, (HKEY hKey, LPCWSTR lpSubKey), (hKey, lpSubKey)) {
     if (auto e = Enter("RegDeleteKeyW")) return static_cast<LONG>(*e);
     // The phone deletes a named subkey, with everything under it; never the
     // key the handle stands for.
@@ -198,9 +210,10 @@ LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcName,
-                          LPDWORD lpReserved, LPWSTR lpClass, LPDWORD lpcClass,
-                          PFILETIME /*lpftLastWriteTime*/) {
+HANDSET_API(LONG, RegEnumKeyExW,
+            (HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcName, LPDWORD lpReserved,
+             LPWSTR lpClass, LPDWORD lpcClass, PFILETIME lpftLastWriteTime),
+            (hKey, dwIndex, lpName, lpcName, lpReserved, lpClass, lpcClass, lpftLastWriteTime)) {
     if (auto e = Enter("RegEnumKeyExW")) return static_cast<LONG>(*e);
     if (!lpName || !lpcName || lpReserved || (lpClass && !lpcClass)) return ERROR_INVALID_PARAMETER;
     KeyPtr key;
@@ -215,8 +228,10 @@ LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcNa
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
-                          LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+HANDSET_API(LONG, RegEnumValueW,
+            (HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
+             LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData),
+            (hKey, dwIndex, lpValueName, lpcchValueName, lpReserved, lpType, lpData, lpcbData)) {
     if (auto e = Enter("RegEnumValueW")) return static_cast<LONG>(*e);
     if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;

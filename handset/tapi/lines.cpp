@@ -17,6 +17,7 @@
 #include <string>
 
 #include "device/platform.h"
+#include "device/relay.h"
 #include "kernel/objects.h"
 #include "tapi/network.h"
 
@@ -112,10 +113,12 @@ std::u16string ProcessFileName() {
 
 } // namespace
 
-LONG WINAPI lineInitializeEx(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK,
-                             LPCWSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs,
-                             LPDWORD lpdwAPIVersion,
-                             LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams) {
+HANDSET_API(LONG, lineInitializeEx,
+            (LPHLINEAPP lphLineApp, HINSTANCE arg2, LINECALLBACK arg3, LPCWSTR lpszFriendlyAppName,
+             LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
+             LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams),
+            (lphLineApp, arg2, arg3, lpszFriendlyAppName, lpdwNumDevs, lpdwAPIVersion,
+             lpLineInitializeExParams)) {
     if (auto e = Enter("lineInitializeEx")) return Error(*e);
     if (!lphLineApp || !lpdwNumDevs || !lpdwAPIVersion) return Error(LINEERR_INVALPOINTER);
     DWORD wanted = *lpdwAPIVersion;
@@ -143,7 +146,7 @@ LONG WINAPI lineInitializeEx(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK,
     return 0;
 }
 
-LONG WINAPI lineShutdown(HLINEAPP hLineApp) {
+HANDSET_API(LONG, lineShutdown, (HLINEAPP hLineApp), (hLineApp)) {
     if (auto e = Enter("lineShutdown")) return Error(*e);
     CellularNetwork& net = Network();
     if (!net.FindApp(hLineApp)) return Error(LINEERR_INVALAPPHANDLE);
@@ -151,9 +154,11 @@ LONG WINAPI lineShutdown(HLINEAPP hLineApp) {
     return 0;
 }
 
-LONG WINAPI lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
-                                    DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion,
-                                    LPLINEEXTENSIONID lpExtensionID) {
+HANDSET_API(LONG, lineNegotiateAPIVersion,
+            (HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion, DWORD dwAPIHighVersion,
+             LPDWORD lpdwAPIVersion, LPLINEEXTENSIONID lpExtensionID),
+            (hLineApp, dwDeviceID, dwAPILowVersion, dwAPIHighVersion, lpdwAPIVersion,
+             lpExtensionID)) {
     if (auto e = Enter("lineNegotiateAPIVersion")) return Error(*e);
     if (!lpdwAPIVersion || !lpExtensionID) return Error(LINEERR_INVALPOINTER);
     CellularNetwork& net = Network();
@@ -170,8 +175,10 @@ LONG WINAPI lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD d
     return 0;
 }
 
-LONG WINAPI lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
-                           DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps) {
+HANDSET_API(LONG, lineGetDevCaps,
+            (HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion,
+             LPLINEDEVCAPS lpLineDevCaps),
+            (hLineApp, dwDeviceID, dwAPIVersion, dwExtVersion, lpLineDevCaps)) {
     if (auto e = Enter("lineGetDevCaps")) return Error(*e);
     if (!lpLineDevCaps) return Error(LINEERR_INVALPOINTER);
     CellularNetwork& net = Network();
@@ -209,9 +216,12 @@ LONG WINAPI lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersi
     return 0;
 }
 
-LONG WINAPI lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
-                     DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
-                     DWORD dwMediaModes, const LINECALLPARAMS*) {
+HANDSET_API(LONG, lineOpen,
+            (HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
+             DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
+             DWORD dwMediaModes, const LINECALLPARAMS* arg9),
+            (hLineApp, dwDeviceID, lphLine, dwAPIVersion, dwExtVersion, dwCallbackInstance,
+             dwPrivileges, dwMediaModes, arg9)) {
     if (auto e = Enter("lineOpen")) return Error(*e);
     if (!lphLine) return Error(LINEERR_INVALPOINTER);
     CellularNetwork& net = Network();
@@ -244,7 +254,7 @@ LONG WINAPI lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD
     return 0;
 }
 
-LONG WINAPI lineClose(HLINE hLine) {
+HANDSET_API(LONG, lineClose, (HLINE hLine), (hLine)) {
     if (auto e = Enter("lineClose")) return Error(*e);
     CellularNetwork& net = Network();
     if (!net.FindOpenLine(hLine)) return Error(LINEERR_INVALLINEHANDLE);
@@ -252,7 +262,8 @@ LONG WINAPI lineClose(HLINE hLine) {
     return 0;
 }
 
-LONG WINAPI lineGetMessage(HLINEAPP hLineApp, LPLINEMESSAGE lpMessage, DWORD dwTimeout) {
+HANDSET_API(LONG, lineGetMessage, (HLINEAPP hLineApp, LPLINEMESSAGE lpMessage, DWORD dwTimeout),
+            (hLineApp, lpMessage, dwTimeout)) {
     if (auto e = Enter("lineGetMessage")) return Error(*e);
     if (!lpMessage) return Error(LINEERR_INVALPOINTER);
     Platform& d = Platform::Current();
@@ -275,7 +286,7 @@ LONG WINAPI lineGetMessage(HLINEAPP hLineApp, LPLINEMESSAGE lpMessage, DWORD dwT
     }
 }
 
-LONG WINAPI lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo) {
+HANDSET_API(LONG, lineGetCallInfo, (HCALL hCall, LPLINECALLINFO lpCallInfo), (hCall, lpCallInfo)) {
     if (auto e = Enter("lineGetCallInfo")) return Error(*e);
     if (!lpCallInfo) return Error(LINEERR_INVALPOINTER);
     CellularNetwork& net = Network();
@@ -335,7 +346,8 @@ LONG WINAPI lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo) {
     return 0;
 }
 
-LONG WINAPI lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize) {
+HANDSET_API(LONG, lineDrop, (HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize),
+            (hCall, lpsUserUserInfo, dwSize)) {
     if (auto e = Enter("lineDrop")) return Error(*e);
     CellularNetwork& net = Network();
     CellularNetwork::CallHandle* handle = net.FindCallHandle(hCall);
@@ -350,7 +362,7 @@ LONG WINAPI lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize) {
     return static_cast<LONG>(net.RequestDrop(*handle));
 }
 
-LONG WINAPI lineDeallocateCall(HCALL hCall) {
+HANDSET_API(LONG, lineDeallocateCall, (HCALL hCall), (hCall)) {
     if (auto e = Enter("lineDeallocateCall")) return Error(*e);
     CellularNetwork& net = Network();
     CellularNetwork::CallHandle* handle = net.FindCallHandle(hCall);

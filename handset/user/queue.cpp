@@ -1,6 +1,8 @@
 // Thread message queues and the message calls that use them.
 #include "user/queue.h"
 
+#include "device/relay.h"
+
 using handset::Enter;
 using handset::Fail;
 using handset::MessageQueue;
@@ -63,7 +65,8 @@ std::shared_ptr<MessageQueue> QueueHandle(MessageQueue& q) {
 
 } // namespace
 
-BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam) {
+HANDSET_API(BOOL, PostThreadMessageW, (DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam),
+            (idThread, Msg, wParam, lParam)) {
     Platform& d = Platform::Current();
     if (auto e = Enter("PostThreadMessageW")) return Fail(*e, BOOL(FALSE));
     Thread* t = d.FindThread(idThread);
@@ -84,7 +87,8 @@ BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM l
     return TRUE;
 }
 
-BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
+HANDSET_API(BOOL, GetMessageW, (LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax),
+            (lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax)) {
     Platform& d = Platform::Current();
     if (auto e = Enter("GetMessageW")) return Fail(*e, BOOL(-1));
     if (!lpMsg) return Fail(ERROR_INVALID_PARAMETER, BOOL(-1));
@@ -98,8 +102,9 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     return lpMsg->message == WM_QUIT ? 0 : 1;
 }
 
-BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
-                         UINT wRemoveMsg) {
+HANDSET_API(BOOL, PeekMessageW,
+            (LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg),
+            (lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, wRemoveMsg)) {
     if (auto e = Enter("PeekMessageW")) return Fail(*e, BOOL(FALSE));
     if (!lpMsg) return Fail(ERROR_INVALID_PARAMETER, BOOL(FALSE));
     MessageQueue& q = handset::OwnQueue();
@@ -107,7 +112,7 @@ BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
                                                                                             : FALSE;
 }
 
-BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
+HANDSET_API(BOOL, TranslateMessage, (const MSG* lpMsg), (lpMsg)) {
     if (!lpMsg || lpMsg->message != WM_KEYDOWN) return FALSE;
     // Keys that stand for a character get their WM_CHAR, next in the queue.
     WPARAM vk = lpMsg->wParam;
@@ -127,13 +132,13 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
     return TRUE;
 }
 
-LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
+HANDSET_API(LRESULT, DispatchMessageW, (const MSG* lpMsg), (lpMsg)) {
     if (!lpMsg || !lpMsg->hwnd) return 0; // thread messages have no window to go to
     // No window exists yet on the handset, so no window handle is valid.
     return Fail(ERROR_INVALID_WINDOW_HANDLE, LRESULT(0));
 }
 
-void WINAPI PostQuitMessage(int nExitCode) {
+HANDSET_API(void, PostQuitMessage, (int nExitCode), (nExitCode)) {
     MessageQueue& q = handset::OwnQueue();
     q.quitPending = true;
     q.quitCode = nExitCode;

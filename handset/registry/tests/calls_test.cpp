@@ -123,8 +123,8 @@ TEST(RegCreateKeyEx, MakesTheKeysAboveAndTellsNewFromExisting) {
     // One entry per key made by a call, naming the key as created.
     auto created = d.timeline().Find("registry.create");
     ASSERT_EQ(2u, created.size());
-    EXPECT_EQ("\"HKEY_LOCAL_MACHINE\\\\Software\\\\Apps\\\\Tessaril\"", created[0]->Get("key"));
-    EXPECT_EQ("\"HKEY_LOCAL_MACHINE\\\\Software\\\\Apps\\\\Other\"", created[1]->Get("key"));
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril", created[0]->Get("key"));
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\Software\\Apps\\Other", created[1]->Get("key"));
 }
 
 TEST(RegCreateKeyEx, RejectsBadArgumentsAndMakesNothing) {
@@ -276,11 +276,11 @@ TEST(RegSetValueEx, RecordsEachWriteOnTheTimeline) {
     RegSetValueExW(key, u"Label", 0, REG_SZ, text.data(), static_cast<DWORD>(text.size()));
     auto writes = d.timeline().Find("registry.write");
     ASSERT_EQ(2u, writes.size());
-    EXPECT_EQ("\"HKEY_LOCAL_MACHINE\\\\Software\\\\Apps\\\\Test\"", writes[0]->Get("key"));
-    EXPECT_EQ("\"OnStartDelay\"", writes[0]->Get("value"));
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\Software\\Apps\\Test", writes[0]->Get("key"));
+    EXPECT_EQ("OnStartDelay", writes[0]->Get("value"));
     EXPECT_EQ("4", writes[0]->Get("type"));
     EXPECT_EQ("4294967295", writes[0]->Get("dword"));
-    EXPECT_EQ("\"Label\"", writes[1]->Get("value"));
+    EXPECT_EQ("Label", writes[1]->Get("value"));
     EXPECT_EQ("1", writes[1]->Get("type"));
     EXPECT_EQ("6", writes[1]->Get("bytes"));
     EXPECT_EQ("", writes[1]->Get("dword")) << "only a DWORD carries its number";
@@ -541,7 +541,7 @@ TEST(RegDeleteKey, TakesTheSubkeysWithIt) {
     EXPECT_TRUE(r.KeyExists(HKEY_LOCAL_MACHINE, u"Software"));
     auto deleted = d.timeline().Find("registry.delete");
     ASSERT_EQ(1u, deleted.size());
-    EXPECT_EQ("\"HKEY_LOCAL_MACHINE\\\\Software\\\\A\"", deleted[0]->Get("key"));
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\Software\\A", deleted[0]->Get("key"));
 
     // Made again, it is a new key: nothing of the old one comes back.
     r.CreateKey(HKEY_LOCAL_MACHINE, u"Software\\A");

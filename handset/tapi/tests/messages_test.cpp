@@ -425,10 +425,10 @@ TEST(LineTimeline, RecordsCallStatesAndLineOpensAndCloses) {
     for (auto* e : d.timeline().Find("call.state"))
         states.push_back(e->Get("call") + " " + e->Get("state") + " " + e->Get("detail") + " " +
                          e->Get("number") + " " + e->Get("direction"));
-    EXPECT_EQ((std::vector<std::string>{"1 \"dialing\" 0 \"0800\" \"outgoing\"",
-                                        "1 \"disconnected\" 32 \"0800\" \"outgoing\"",
-                                        "1 \"idle\" 0 \"0800\" \"outgoing\""}),
-              states);
+    EXPECT_EQ(
+        (std::vector<std::string>{"1 dialing 0 0800 outgoing", "1 disconnected 32 0800 outgoing",
+                                  "1 idle 0 0800 outgoing"}),
+        states);
     ASSERT_EQ(1u, d.timeline().Count("line.open"));
     EXPECT_EQ(std::to_string(cell), d.timeline().Find("line.open")[0]->Get("device"));
     EXPECT_EQ(std::to_string(line), d.timeline().Find("line.close")[0]->Get("line"));

@@ -74,12 +74,12 @@ TEST(Network, AScheduledIncomingCallRingsIsAnsweredAndEnds) {
     CallId missed = net.ScheduleIncoming(50000, cell, u"222", plan);
     EXPECT_TRUE(net.Calls().empty()) << "nothing has happened yet";
     d.RunFor(100000);
-    EXPECT_EQ((std::vector<std::string>{"1000 \"offering\" 1", "5000 \"connected\" 1",
-                                        "35000 \"disconnected\" 1", "35000 \"idle\" 0"}),
+    EXPECT_EQ((std::vector<std::string>{"1000 offering 1", "5000 connected 1",
+                                        "35000 disconnected 1", "35000 idle 0"}),
               StatesOf(d, answered));
-    EXPECT_EQ((std::vector<std::string>{"50000 \"offering\" 1", "54000 \"disconnected\" 1",
-                                        "54000 \"idle\" 0"}),
-              StatesOf(d, missed));
+    EXPECT_EQ(
+        (std::vector<std::string>{"50000 offering 1", "54000 disconnected 1", "54000 idle 0"}),
+        StatesOf(d, missed));
 }
 
 TEST(Network, AScheduledOutgoingCallDialsRingsAndIsAnsweredOrNot) {
@@ -94,13 +94,12 @@ TEST(Network, AScheduledOutgoingCallDialsRingsAndIsAnsweredOrNot) {
     plan.answered = false;
     CallId unanswered = net.ScheduleOutgoing(20000, cell, u"222", plan);
     d.RunFor(60000);
-    EXPECT_EQ((std::vector<std::string>{"0 \"dialing\" 0", "500 \"proceeding\" 0",
-                                        "1500 \"ringback\" 0", "4500 \"connected\" 1",
-                                        "14500 \"disconnected\" 256", "14500 \"idle\" 0"}),
-              StatesOf(d, answered));
-    EXPECT_EQ((std::vector<std::string>{"20000 \"dialing\" 0", "20500 \"proceeding\" 0",
-                                        "21500 \"ringback\" 0", "24500 \"disconnected\" 64",
-                                        "24500 \"idle\" 0"}),
+    EXPECT_EQ(
+        (std::vector<std::string>{"0 dialing 0", "500 proceeding 0", "1500 ringback 0",
+                                  "4500 connected 1", "14500 disconnected 256", "14500 idle 0"}),
+        StatesOf(d, answered));
+    EXPECT_EQ((std::vector<std::string>{"20000 dialing 0", "20500 proceeding 0", "21500 ringback 0",
+                                        "24500 disconnected 64", "24500 idle 0"}),
               StatesOf(d, unanswered));
 }
 
@@ -117,8 +116,7 @@ TEST(Network, ScheduledStepsTheCallHasGonePastAreLeftOut) {
         if (m.dwMessageID == LINE_CALLSTATE) h = m.hDevice;
     ASSERT_GT(lineDrop(h, nullptr, 0), 0); // rejected while it rings
     d.RunFor(100000);
-    EXPECT_EQ((std::vector<std::string>{"100 \"offering\" 1", "250 \"disconnected\" 1",
-                                        "250 \"idle\" 0"}),
+    EXPECT_EQ((std::vector<std::string>{"100 offering 1", "250 disconnected 1", "250 idle 0"}),
               StatesOf(d, id));
 }
 

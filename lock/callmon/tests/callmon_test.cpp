@@ -213,3 +213,33 @@ TEST(CallMonitor, StopWithoutStartIsHarmless) {
     Device d;
     EXPECT_EQ(0u, d.Call([] { return DWORD(StopCallMonitor() && StopCallMonitor() ? 0 : 1); }));
 }
+
+// The same scripted call, traced twice: every platform call with its
+// arguments, result and last error, every hand-over and every timer expiry
+// comes out the same.
+TEST(CallMonitor, ATracedCallTracesTheSameTwice) {
+    auto run = [](std::string* lineOpen) {
+        Device d(Device::Options{.trace = true});
+        DWORD line = Net(d).AddStandardLines();
+        MainThread main(d);
+        Net(d).ScheduleIncoming(1000, line, u"07700900123",
+                                CallPlan{.ringMs = 2000, .talkMs = 500});
+        d.RunFor(5000);
+        main.Exit();
+        for (const auto* e : d.timeline().Find("call"))
+            if (e->Get("fn") == "lineOpen") *lineOpen = e->Get("args") + " -> " + e->Get("result");
+        EXPECT_GT(d.timeline().Count("sched.run"), 10u);
+        EXPECT_GT(d.timeline().Count("sched.timer"), 0u);
+        return d.timeline().ToJsonLines();
+    };
+    std::string open1, open2;
+    std::string first = run(&open1), second = run(&open2);
+    EXPECT_EQ(std::hash<std::string>{}(first), std::hash<std::string>{}(second))
+        << "first:\n"
+        << first.substr(0, 4000) << "\nsecond:\n"
+        << second.substr(0, 4000);
+    // The application handle (a DWORD, so in decimal), the cellular line
+    // (device 1), its out-pointer, API 2.0, owner and monitor privileges with
+    // the voice media mode; success.
+    EXPECT_EQ("4112, 1, ptr, 131072, 0, 0, 6, 4, NULL -> 0", open1);
+}
