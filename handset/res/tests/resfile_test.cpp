@@ -203,7 +203,6 @@ TEST(ResFile, FindComparesAsFindResource) {
         {__LINE__, u"CEUX", u"HI_RES_AWAR", 0, 0},
         {__LINE__, u"WAVE", u"131", 0, 0}, // a name, not the ordinal
         {__LINE__, u"WAVE", ResId::FromPointer(u"#131x"), 0, 0},
-        {__LINE__, u"WAVES", 131, 0, 0},
         {__LINE__, 10, 132, 0, 0},
     };
     for (const Case& c : cases) {
@@ -243,11 +242,9 @@ TEST(ResFile, BrokenFilesAreRefusedAtTheByteThatBreaksThem) {
         {__LINE__, set32(one, 36, 34), 36, "not a multiple of 4"},
         {__LINE__, set32(one, 36, 400), 36, "runs past the end of the file"},
         {__LINE__, set32(one, 36, 36), 36, "does not fit its fields, which take 32"},
-        {__LINE__, Bytes(one.begin(), one.begin() + 60), 36, "runs past the end of the file"},
         {__LINE__, set32(one, 32, 9), 32, "data size 9 runs past the end"},
         {__LINE__, set32(one, 32, 0xFFFFFFFF), 32, "data size 4294967295 runs past the end"},
         {__LINE__, Bytes(one.begin(), one.end() - 1), 70, "padding after the data"},
-        {__LINE__, Bytes(one.begin(), one.end() - 2), 70, "padding after the data"},
         {__LINE__, fill(withEntry(u"AB", 1, {}), 40, 68, 'X'), 40, "type is not ended"},
         {__LINE__, set32(one, 40, 0), 40, "type is an empty string"},
         {__LINE__, set32(withEntry(10, u"AB", {}), 44, 0), 44, "name is an empty string"},
