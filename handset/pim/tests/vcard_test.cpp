@@ -102,6 +102,8 @@ TEST(VcardValues, CharsetsAndEncodingsDecode) {
         {"FN;CHARSET=windows-1252;ENCODING=QUOTED-PRINTABLE:=80 5 =96 Ren=E9", "€ 5 – René"},
         {"FN;CHARSET=ISO-8859-1:Ren\xE9", "René"},
         {"FN:Ren\xC3\xA9", "René"}, // UTF-8 unless told otherwise
+        // Not UTF-8 (an overlong NUL): Latin-1, byte by byte; no NUL cuts the name.
+        {"FN:Ann\xC0\x80Smith", "Ann\u00C0\u0080Smith"},
         {"FN;CHARSET=us-ascii:Rene", "Rene"},
         {"FN;ENCODING=B:Sm9obiBEb2U=", "John Doe"},
         {"FN;ENCODING=BASE64;CHARSET=UTF-8:UmVuw6k=", "René"},

@@ -137,6 +137,9 @@ TEST(RegFileLoad, HeadersAndEncodings) {
          u"bom €"},
         // Bytes that are not UTF-8 are Latin-1, as old exporters wrote them.
         {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=\"caf\xE9\"\n", u"café"},
+        // cp1252 "À€" and "À©": not overlong UTF-8 for a NUL and a ')'.
+        {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=\"\xC0\x80 \xC0\xA9\"\n",
+         u"\u00C0\u0080 \u00C0\u00A9"},
         {__LINE__,
          utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n"
                u"\"V\"=\"wide Ж\"\r\n"),
