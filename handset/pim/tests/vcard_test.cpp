@@ -77,6 +77,11 @@ TEST(VcardLines, JoinsQuotedPrintableSoftBreaks) {
     EXPECT_EQ("Jörg", Narrow(c.firstName));
     EXPECT_EQ("555", Narrow(c.homeTelephoneNumber))
         << "a bare QUOTED-PRINTABLE joins its next line, and only that one";
+    // A head that leaves a quote open ends at its first colon all the same.
+    ContactRecord open = One(Card("2.1", "FN;ENCODING=QUOTED-PRINTABLE;X-A=\"open:An=\r\n"
+                                         "n=\r\n"
+                                         "a\r\n"));
+    EXPECT_EQ("Anna", Narrow(open.fileAs));
 }
 
 TEST(VcardLines, BlankLinesAndUnknownOrBinaryPropertiesAreSkipped) {
