@@ -2,6 +2,7 @@
 // copy of a number out of TAPI's call information.
 #include "harness.h"
 
+#include <climits>
 #include <cstring>
 
 using handset::CallId;
@@ -169,4 +170,26 @@ TEST(CallDetails, NumberIsCopiedOnlyFromInsideTheFilledBuffer) {
     info->dwUsedSize = 4096; // more than the buffer: the buffer's end counts
     WCHAR dest[CALL_NUMBER_LEN] = u"x";
     EXPECT_FALSE(CopyCallInfoText(info, sizeof buffer, 500, 20, dest, CALL_NUMBER_LEN));
+}
+
+TEST(CallDetails, NoTextIsCopiedIntoADestinationWithoutRoom) {
+    const char16_t text[] = u"5550100";
+    struct Case {
+        int line;
+        int destLen;
+        BOOL ok;
+        std::u16string want; // the destination afterwards; '#' is untouched
+    } cases[] = {
+        {__LINE__, INT_MIN, FALSE, u"####"},
+        {__LINE__, -1, FALSE, u"####"},
+        {__LINE__, 0, FALSE, u"####"},
+        {__LINE__, 1, TRUE, std::u16string(u"\0###", 4)},
+        {__LINE__, 3, TRUE, std::u16string(u"55\0#", 4)},
+    };
+    for (const Case& c : cases) {
+        WCHAR dest[4] = {u'#', u'#', u'#', u'#'};
+        EXPECT_EQ(c.ok, CopyTapiText(text, sizeof text, sizeof text, 0, 14, dest, c.destLen))
+            << "line " << c.line;
+        EXPECT_EQ(c.want, std::u16string(dest, 4)) << "line " << c.line;
+    }
 }

@@ -2,6 +2,8 @@
 // it is shown by, and that every string and object goes back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -50,6 +52,25 @@ TEST(Digits, KeepOnlyDigitsCutToFitAndReportTheSourceLength) {
     EXPECT_EQ(u"", Digits(u"ext. *#"));
     EXPECT_EQ(u"", Digits(nullptr)) << "an absent string is empty";
     EXPECT_EQ(0, DigitsOnly(out, 8, nullptr));
+}
+
+TEST(Digits, DestinationLengthBoundsWhatIsWritten) {
+    struct Case {
+        int line;
+        int destLen;
+        std::u16string want; // the destination afterwards; '#' is untouched
+    } cases[] = {
+        {__LINE__, INT_MIN, u"####"},
+        {__LINE__, -1, u"####"},
+        {__LINE__, 0, u"####"},
+        {__LINE__, 1, std::u16string(u"\0###", 4)},
+        {__LINE__, 3, std::u16string(u"12\0#", 4)},
+    };
+    for (const Case& c : cases) {
+        WCHAR out[4] = {u'#', u'#', u'#', u'#'};
+        EXPECT_EQ(7, DigitsOnly(out, c.destLen, u"1-2-3-4")) << "line " << c.line;
+        EXPECT_EQ(c.want, std::u16string(out, 4)) << "line " << c.line;
+    }
 }
 
 TEST(Digits, MatchOnTheLastNineOrTheShorterLength) {
@@ -142,6 +163,43 @@ TEST(ComposeName, SurnameFirstThenTheFallbacks) {
         EXPECT_EQ(0u, d.ProcessExitCode(pid)) << "line " << c.line;
         EXPECT_EQ(c.expected, std::u16string(name)) << "line " << c.line;
         EXPECT_EQ("nothing", d.DescribeHeld(pid)) << "every string released, line " << c.line;
+    }
+}
+
+TEST(ComposeName, DestinationLengthBoundsWhatIsWritten) {
+    struct Case {
+        int line;
+        int destLen;
+        std::u16string want; // the destination afterwards; '#' is untouched
+    } cases[] = {
+        {__LINE__, INT_MIN, u"####"},
+        {__LINE__, -1, u"####"},
+        {__LINE__, 0, u"####"},
+        {__LINE__, 1, std::u16string(u"\0###", 4)},
+        {__LINE__, 3, std::u16string(u"Sm\0#", 4)},
+    };
+    for (const Case& c : cases) {
+        Device d;
+        d.contacts().Add({.firstName = u"Anna", .lastName = u"Smith"});
+        static WCHAR name[4];
+        static int destLen;
+        std::fill(std::begin(name), std::end(name), u'#');
+        destLen = c.destLen;
+        DWORD pid = d.StartProcess("compose", [] {
+            ContactStore store = {nullptr, nullptr, nullptr};
+            if (!OpenContactStore(&store)) return DWORD(1);
+            IDispatch* item = nullptr;
+            if (SUCCEEDED(store.items->Item(1, &item)) && item) {
+                ComposeContactName(static_cast<IContact*>(item), name, destLen);
+                item->Release();
+            }
+            CloseContactStore(&store);
+            return DWORD(0);
+        });
+        d.RunUntilExit(pid, 10000);
+        EXPECT_EQ(0u, d.ProcessExitCode(pid)) << "line " << c.line;
+        EXPECT_EQ(c.want, std::u16string(name, 4)) << "line " << c.line;
+        EXPECT_EQ("nothing", d.DescribeHeld(pid)) << "line " << c.line;
     }
 }
 
