@@ -84,6 +84,10 @@ struct CallOptions {
     std::u16string callerName; // incoming: the name the network gives with the number
     std::u16string calledName; // outgoing: the name the network gives for the dialled number
     std::u16string display;    // the network's display text, if any
+    // Incoming: the number the caller dialled (the phone's own, or one of
+    // its numbers), when the network reports it as the called ID; by
+    // default it does not.
+    std::u16string calledNumber;
 };
 
 // A whole call on the clock, for ScheduleIncoming and ScheduleOutgoing.
