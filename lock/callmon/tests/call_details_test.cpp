@@ -64,6 +64,16 @@ TEST(CallDetails, WithheldNumberStillLocksWithoutLookingUp) {
     EXPECT_EQ(0u, d.faults().Calls("CoInitializeEx")) << "no COM for an empty number";
 }
 
+TEST(CallDetails, TheCallerIdWinsOverTheCalledId) {
+    Device d;
+    d.contacts().Add({.lastName = u"Caller", .mobileTelephoneNumber = u"5550100"});
+    d.contacts().Add({.lastName = u"Own phone", .mobileTelephoneNumber = u"07700900123"});
+    auto seen = ConnectIncoming(d, u"5550100", CallOptions{.calledNumber = u"07700900123"});
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(u"5550100", seen[0].number);
+    EXPECT_EQ(u"Caller", seen[0].name);
+}
+
 TEST(CallDetails, LongNumberIsCutToFitAndStaysTerminated) {
     Device d;
     std::u16string number(40, u'7');
@@ -132,6 +142,23 @@ TEST(CallDetails, DropEndsTheCallOnceAndNothingAfterTheCallEnded) {
     Net(d).HangUp(other);
     d.RunFor(1000);
     EXPECT_EQ(1u, d.faults().Calls("lineDrop")) << "nothing to drop once the call has ended";
+    main.Exit();
+}
+
+TEST(CallDetails, AFailedDropStillEndsTheRecordOfTheCall) {
+    Device d;
+    DWORD line = Net(d).AddStandardLines();
+    MainThread main(d);
+    main.dropsOnLock = 2;
+    d.faults().FailAlways("lineDrop", static_cast<DWORD>(LINEERR_OPERATIONFAILED));
+    CallId call = Net(d).Incoming(line, u"5550100");
+    Net(d).Connect(call);
+    d.RunFor(1000);
+    EXPECT_EQ("lock ", Describe(main.Messages()));
+    EXPECT_EQ(DWORD(LINECALLSTATE_CONNECTED), Net(d).Call(call).state) << "the drop failed";
+    EXPECT_EQ(0u, g_lockState.activeCall);
+    EXPECT_EQ(1u, d.faults().Calls("lineDrop")) << "the second drop asks nothing";
+    d.faults().Clear();
     main.Exit();
 }
 

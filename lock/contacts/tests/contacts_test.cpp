@@ -111,6 +111,40 @@ TEST(Lookup, FirstContactInTheCollectionWins) {
     EXPECT_EQ(u"First", LookUp(d, u"5550100").name);
 }
 
+TEST(Lookup, EachOfTheSixNumbersIdentifiesTheContact) {
+    using Slot = std::u16string ContactRecord::*;
+    struct Case {
+        int line;
+        Slot slot;
+        std::u16string name;
+    } cases[] = {
+        {__LINE__, &ContactRecord::businessTelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::business2TelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::homeTelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::home2TelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::mobileTelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::carTelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::radioTelephoneNumber, u""}, // shown, never matched
+    };
+    for (const Case& c : cases) {
+        Device d;
+        ContactRecord contact{.lastName = u"Found"};
+        contact.*c.slot = u"555 0100";
+        d.contacts().Add(contact);
+        EXPECT_EQ(c.name, LookUp(d, u"5550100").name) << "line " << c.line;
+    }
+}
+
+TEST(Lookup, AContactThatCannotBeFetchedIsPassedOver) {
+    Device d;
+    d.contacts().Add({.lastName = u"Unreachable", .mobileTelephoneNumber = u"5550100"});
+    d.contacts().Add({.lastName = u"Second", .mobileTelephoneNumber = u"5550100"});
+    d.faults().FailNth("IPOutlookItemCollection::Item", 1, static_cast<DWORD>(E_FAIL));
+    Lookup found = LookUp(d, u"5550100");
+    EXPECT_EQ(u"Second", found.name);
+    EXPECT_EQ("nothing", found.held);
+}
+
 TEST(Lookup, BusinessNumberIsFoundBeforeTheMobileIsRead) {
     Device d;
     d.contacts().Add({.lastName = u"Both",
