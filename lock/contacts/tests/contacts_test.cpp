@@ -2,7 +2,6 @@
 // it is shown by, and that every string and object goes back.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -41,6 +40,24 @@ std::u16string Digits(const WCHAR* source, int size = CALL_DIGITS_LEN) {
     WCHAR out[CONTACT_DIGITS_LEN];
     DigitsOnly(out, size, source);
     return out;
+}
+
+// Composes the name of the store's first contact into name, destLen units,
+// in a process of its own: "<exit code> <what the process still held>".
+std::string ComposeFirst(Device& d, WCHAR* name, int destLen) {
+    DWORD pid = d.StartProcess("compose", [name, destLen] {
+        ContactStore store = {nullptr, nullptr, nullptr};
+        if (!OpenContactStore(&store)) return DWORD(1);
+        IDispatch* item = nullptr;
+        if (SUCCEEDED(store.items->Item(1, &item)) && item) {
+            ComposeContactName(static_cast<IContact*>(item), name, destLen);
+            item->Release();
+        }
+        CloseContactStore(&store);
+        return DWORD(0);
+    });
+    d.RunUntilExit(pid, 10000);
+    return std::to_string(d.ProcessExitCode(pid)) + " " + d.DescribeHeld(pid);
 }
 
 } // namespace
@@ -179,24 +196,10 @@ TEST(ComposeName, SurnameFirstThenTheFallbacks) {
     for (const Case& c : cases) {
         Device d;
         d.contacts().Add(c.contact);
-        static WCHAR name[CALLER_NAME_LEN];
-        name[0] = u'#';
-        name[1] = 0;
-        DWORD pid = d.StartProcess("compose", [] {
-            ContactStore store = {nullptr, nullptr, nullptr};
-            if (!OpenContactStore(&store)) return DWORD(1);
-            IDispatch* item = nullptr;
-            if (SUCCEEDED(store.items->Item(1, &item)) && item) {
-                ComposeContactName(static_cast<IContact*>(item), name, CALLER_NAME_LEN);
-                item->Release();
-            }
-            CloseContactStore(&store);
-            return DWORD(0);
-        });
-        d.RunUntilExit(pid, 10000);
-        EXPECT_EQ(0u, d.ProcessExitCode(pid)) << "line " << c.line;
+        WCHAR name[CALLER_NAME_LEN] = u"#";
+        EXPECT_EQ("0 nothing", ComposeFirst(d, name, CALLER_NAME_LEN))
+            << "every string released, line " << c.line;
         EXPECT_EQ(c.expected, std::u16string(name)) << "line " << c.line;
-        EXPECT_EQ("nothing", d.DescribeHeld(pid)) << "every string released, line " << c.line;
     }
 }
 
@@ -215,25 +218,9 @@ TEST(ComposeName, DestinationLengthBoundsWhatIsWritten) {
     for (const Case& c : cases) {
         Device d;
         d.contacts().Add({.firstName = u"Anna", .lastName = u"Smith"});
-        static WCHAR name[4];
-        static int destLen;
-        std::fill(std::begin(name), std::end(name), u'#');
-        destLen = c.destLen;
-        DWORD pid = d.StartProcess("compose", [] {
-            ContactStore store = {nullptr, nullptr, nullptr};
-            if (!OpenContactStore(&store)) return DWORD(1);
-            IDispatch* item = nullptr;
-            if (SUCCEEDED(store.items->Item(1, &item)) && item) {
-                ComposeContactName(static_cast<IContact*>(item), name, destLen);
-                item->Release();
-            }
-            CloseContactStore(&store);
-            return DWORD(0);
-        });
-        d.RunUntilExit(pid, 10000);
-        EXPECT_EQ(0u, d.ProcessExitCode(pid)) << "line " << c.line;
+        WCHAR name[4] = {u'#', u'#', u'#', u'#'};
+        EXPECT_EQ("0 nothing", ComposeFirst(d, name, c.destLen)) << "line " << c.line;
         EXPECT_EQ(c.want, std::u16string(name, 4)) << "line " << c.line;
-        EXPECT_EQ("nothing", d.DescribeHeld(pid)) << "line " << c.line;
     }
 }
 
