@@ -65,40 +65,78 @@ std::string Narrow(std::u16string_view s) {
     return out;
 }
 
+namespace {
+
+// The well-formed UTF-8 sequence at s[i]: its length and code point, or 0
+// when the byte there starts none. Overlong forms and code points past
+// U+10FFFF are not UTF-8; surrogates are left to the caller.
+size_t Utf8Sequence(std::string_view s, size_t i, char32_t* code) {
+    auto at = [&](size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
+    unsigned b = at(i);
+    if (b < 0x80) {
+        *code = b;
+        return 1;
+    }
+    size_t length;
+    char32_t c;
+    unsigned low = 0x80, high = 0xBF; // what the second byte may be
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2, c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3, c = b & 0x0F;
+        if (b == 0xE0) low = 0xA0; // below: overlong
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4, c = b & 0x07;
+        if (b == 0xF0) low = 0x90;  // below: overlong
+        if (b == 0xF4) high = 0x8F; // above: past U+10FFFF
+    } else {
+        return 0; // a continuation byte, C0 and C1 (always overlong), F5 to FF
+    }
+    for (size_t k = 1; k < length; ++k) {
+        unsigned t = at(i + k);
+        if (t < (k == 1 ? low : 0x80u) || t > (k == 1 ? high : 0xBFu)) return 0;
+        c = c << 6 | (t & 0x3F);
+    }
+    *code = c;
+    return length;
+}
+
+bool IsHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c < 0xDC00;
+}
+bool IsLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c < 0xE000;
+}
+
+// The length of the sequence at s[i] as Widen takes it, 0 for none. A
+// surrogate's three bytes are taken only where Narrow would have written
+// them, for a lone one: never a high one right before a low one, which
+// would pair into a code point Narrow writes in four bytes.
+size_t Sequence(std::string_view s, size_t i, char32_t* code) {
+    size_t length = Utf8Sequence(s, i, code);
+    if (length != 3 || !(IsHighSurrogate(*code) || IsLowSurrogate(*code))) return length;
+    char32_t other = 0;
+    bool pairs = IsHighSurrogate(*code)
+                     ? Utf8Sequence(s, i + 3, &other) == 3 && IsLowSurrogate(other)
+                     : i >= 3 && Utf8Sequence(s, i - 3, &other) == 3 && IsHighSurrogate(other);
+    return pairs ? 0 : length;
+}
+
+} // namespace
+
 std::u16string Widen(std::string_view s) {
     std::u16string out;
     for (size_t i = 0; i < s.size();) {
-        auto b = static_cast<unsigned char>(s[i]);
-        uint32_t c;
-        int extra;
-        if (b < 0x80) {
-            c = b, extra = 0;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F, extra = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F, extra = 2;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07, extra = 3;
-        } else {
-            // Not UTF-8: take the byte as Latin-1, as old exporters wrote it.
-            out += static_cast<char16_t>(b);
+        char32_t c = 0;
+        size_t length = Sequence(s, i, &c);
+        if (length == 0) {
+            // Not UTF-8: this byte is Latin-1, as old exporters wrote it; the
+            // next one is looked at afresh.
+            out += static_cast<char16_t>(static_cast<unsigned char>(s[i]));
             ++i;
             continue;
         }
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        }
-        if (!ok) {
-            out += static_cast<char16_t>(b);
-            ++i;
-            continue;
-        }
-        i += extra + 1;
+        i += length;
         if (c >= 0x10000) {
             c -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (c >> 10));

@@ -10,8 +10,10 @@ namespace handset {
 // UTF-16 to UTF-8. A lone surrogate is written as its three-byte form, so
 // that what the handset writes it can read back.
 std::string Narrow(std::u16string_view s);
-// UTF-8 to UTF-16. Bytes that are not UTF-8 are read as Latin-1, as old
-// 8-bit exporters wrote them.
+// UTF-8 to UTF-16, strictly: overlong forms, code points past U+10FFFF and
+// surrogates other than the lone ones Narrow writes are not UTF-8. Bytes that
+// are not UTF-8 are read as Latin-1, each on its own, as old 8-bit exporters
+// wrote them; so no byte but 00 gives U+0000.
 std::u16string Widen(std::string_view s);
 
 // Blanks are spaces and tabs; TrimLine also takes CR and LF.

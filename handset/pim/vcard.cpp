@@ -176,22 +176,58 @@ Property ParseHead(std::string_view head) {
     return p;
 }
 
-bool IsQuotedPrintableLine(std::string_view line) {
-    size_t colon = FindColon(line);
-    if (colon == std::string_view::npos) return false;
-    return ParseHead(line.substr(0, colon)).ParamValue("ENCODING") == "QUOTED-PRINTABLE";
-}
+// Whether a logical line, as it grows, is QUOTED-PRINTABLE: FindColon's
+// answer kept up to date by scanning only what was added, and the head
+// parsed again only when that answer moves (at most twice: to the first
+// colon, then to a later one outside quotes). Asking anew after each
+// continuation would rescan the whole line each time, quadratic in a long
+// folded value whose head leaves a quote open.
+class QuotedPrintableWatch {
+  public:
+    bool Of(std::string_view line) {
+        for (; scanned_ < line.size() && outside_ == npos; ++scanned_) {
+            char c = line[scanned_];
+            if (c == '"') {
+                quoted_ = !quoted_;
+            } else if (c == ':') {
+                if (first_ == npos) first_ = scanned_;
+                if (!quoted_) outside_ = scanned_;
+            }
+        }
+        size_t colon = outside_ != npos ? outside_ : first_;
+        if (colon != parsedAt_) {
+            parsedAt_ = colon;
+            qp_ = colon != npos &&
+                  ParseHead(line.substr(0, colon)).ParamValue("ENCODING") == "QUOTED-PRINTABLE";
+        }
+        return qp_;
+    }
+    // The line lost its last character (a soft break's '='), which is
+    // neither a quote nor a colon.
+    void Dropped(size_t size) { scanned_ = std::min(scanned_, size); }
+
+  private:
+    static constexpr size_t npos = std::string_view::npos;
+    size_t scanned_ = 0;
+    bool quoted_ = false;
+    size_t first_ = npos;   // the first ':' of all
+    size_t outside_ = npos; // the first ':' outside double quotes
+    size_t parsedAt_ = npos;
+    bool qp_ = false;
+};
 
 // Logical lines: folded lines unfolded, 2.1 soft line breaks joined, blank
 // lines left out.
 std::vector<Line> LogicalLines(const std::vector<Line>& physical) {
     std::vector<Line> logical;
     bool open = false; // the last logical line may still continue
+    QuotedPrintableWatch watch;
     for (const Line& line : physical) {
         if (open) {
             Line& last = logical.back();
-            if (!last.text.empty() && last.text.back() == '=' && IsQuotedPrintableLine(last.text)) {
+            if (!last.text.empty() && last.text.back() == '=' && watch.Of(last.text)) {
                 last.text.pop_back();
+                watch.Dropped(last.text.size());
                 last.text += line.text;
                 continue;
             }
@@ -205,6 +241,7 @@ std::vector<Line> LogicalLines(const std::vector<Line>& physical) {
             continue;
         }
         logical.push_back(line);
+        watch = QuotedPrintableWatch();
         open = true;
     }
     return logical;

@@ -9,6 +9,10 @@
 // hex(N) data are the value's bytes as stored, UTF-16LE for the string types,
 // under either header: the phone stores UTF-16, and bytes pass unchanged.
 //
+// Depth. A key path deeper than Registry::kMaxKeyDepth levels is refused
+// with its line, as no registry can hold it; the cap also bounds saving,
+// whose sections each repeat their whole path.
+//
 // Order. Saving writes the roots in a fixed order and, below each, the keys
 // depth first and the values in enumeration (creation) order. Loading makes
 // keys and values in file order, so a saved file loads back to the same tree
@@ -157,7 +161,7 @@ bool Parser::Section(size_t line, std::u16string_view text) {
         if (SameName(rootName, r.name)) root = r.key;
     if (!root) return Fail(line, "unknown root key " + Quote(rootName));
     if (slash != std::u16string_view::npos) {
-        size_t start = 0;
+        size_t start = 0, depth = 0;
         for (;;) {
             size_t end = path.find(u'\\', start);
             std::u16string_view name = path.substr(
@@ -166,6 +170,9 @@ bool Parser::Section(size_t line, std::u16string_view text) {
             if (name.size() > Registry::kMaxKeyName)
                 return Fail(line, "key name longer than " + std::to_string(Registry::kMaxKeyName) +
                                       " characters: " + Quote(name));
+            if (++depth > Registry::kMaxKeyDepth)
+                return Fail(line, "key path deeper than " + std::to_string(Registry::kMaxKeyDepth) +
+                                      " levels: " + Quote(inner));
             if (end == std::u16string_view::npos) break;
             start = end + 1;
         }

@@ -33,6 +33,22 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
 
 // ---- Keys ----------------------------------------------------------------------
 
+Registry::Key::~Key() {
+    // Each subkey nothing else holds hands its own subkeys over before it
+    // goes, so that it is freed empty: no destructor runs inside another, and
+    // the stack stays flat however deep the tree. A subkey still held (by a
+    // handle on a deleted key) keeps its subtree until its own end.
+    std::vector<std::shared_ptr<Key>> pending = std::move(subkeys);
+    while (!pending.empty()) {
+        std::shared_ptr<Key> key = std::move(pending.back());
+        pending.pop_back();
+        if (key.use_count() != 1) continue;
+        for (auto& sub : key->subkeys)
+            pending.push_back(std::move(sub));
+        key->subkeys.clear();
+    }
+}
+
 std::shared_ptr<Registry::Key> Registry::Key::FindSubkey(std::u16string_view name) const {
     for (auto& k : subkeys)
         if (SameName(k->name, name)) return k;
@@ -124,6 +140,8 @@ LONG Registry::Create(const std::shared_ptr<Key>& from, std::u16string_view path
         return ERROR_SUCCESS;
     }
     if (form != ERROR_FILE_NOT_FOUND) return form;
+    size_t depth = DepthOf(*from) + 1 + std::count(path.begin(), path.end(), u'\\');
+    if (depth > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
     // The path is well formed and its end is missing: make it.
     std::shared_ptr<Key> key = from;
     size_t start = 0;
@@ -186,6 +204,13 @@ std::u16string Registry::PathOf(const Key& key) {
     return out;
 }
 
+size_t Registry::DepthOf(const Key& key) {
+    size_t depth = 0;
+    for (const Key* k = key.parent; k; k = k->parent)
+        ++depth;
+    return depth;
+}
+
 // ---- Handles -------------------------------------------------------------------
 
 LONG Registry::Resolve(HKEY h, std::shared_ptr<Key>* key) const {
@@ -230,8 +255,14 @@ std::shared_ptr<Registry::Key> Registry::DriverCreate(HKEY root, std::u16string_
                                                       bool* created) {
     if (!IsPredefined(root)) Platform::Fatal("registry: the driver named a key that is not a root");
     std::shared_ptr<Key> key;
-    if (Create(RootShared(root), path, u"", &key, created) != ERROR_SUCCESS)
+    if (Create(RootShared(root), path, u"", &key, created) != ERROR_SUCCESS) {
+        size_t depth = 1 + std::count(path.begin(), path.end(), u'\\');
+        if (depth > kMaxKeyDepth)
+            Platform::Fatal("registry: a key path " + std::to_string(depth) +
+                            " levels deep under " + Narrow(Describe(root, u"")) + "; keys go " +
+                            std::to_string(kMaxKeyDepth) + " deep at most");
         Platform::Fatal("registry: malformed key path " + Narrow(Describe(root, path)));
+    }
     return key;
 }
 

@@ -40,6 +40,14 @@ class Registry final : public Area {
   public:
     // Longest key name, in characters, the phone accepts.
     static constexpr size_t kMaxKeyName = 255;
+    // Deepest key, in levels below its root: desktop Windows' limit of 512,
+    // so that files exported there load. (Windows CE documents a limit of 16
+    // levels; phone files stay far inside either.) A path that would make a
+    // key deeper is refused by Create with ERROR_INVALID_PARAMETER, the answer
+    // the handset gives for every path it cannot take: the desktop documents
+    // its limit but not the error. The cap also bounds the stack and the
+    // saved text (each section repeats its whole path).
+    static constexpr size_t kMaxKeyDepth = 512;
 
     struct NamedValue {
         std::u16string name; // "" for the default value
@@ -47,6 +55,12 @@ class Registry final : public Area {
     };
 
     struct Key {
+        Key() = default;
+        // Frees the subtree without recursion, however deep it is.
+        ~Key();
+        Key(const Key&) = delete;
+        Key& operator=(const Key&) = delete;
+
         std::u16string name; // as created; the root's own name for a root
         std::u16string keyClass;
         Key* parent = nullptr; // null for a root, and once deleted
@@ -132,7 +146,9 @@ class Registry final : public Area {
     LONG Find(const std::shared_ptr<Key>& from, std::u16string_view path,
               std::shared_ptr<Key>* found) const;
     // Walks the path making what is missing; *created tells whether the last
-    // key is new. A new key takes the class given.
+    // key is new. A new key takes the class given. ERROR_INVALID_PARAMETER,
+    // with nothing made, for a malformed path or one that would make a key
+    // deeper than kMaxKeyDepth.
     LONG Create(const std::shared_ptr<Key>& from, std::u16string_view path,
                 std::u16string_view keyClass, std::shared_ptr<Key>* found, bool* created);
     // Takes the key out of the tree and marks it and its subkeys deleted.
@@ -140,6 +156,8 @@ class Registry final : public Area {
 
     // "HKEY_LOCAL_MACHINE\Software\...", as the keys were created.
     static std::u16string PathOf(const Key& key);
+    // Levels below its root: 0 for a root (and for a deleted key).
+    static size_t DepthOf(const Key& key);
 
   private:
     std::shared_ptr<Key> RootShared(HKEY predefined) const;

@@ -327,7 +327,9 @@ HANDSET_API(LONG, lineGetCallInfo, (HCALL hCall, LPLINECALLINFO lpCallInfo), (hC
                                    (o.callerName.empty() ? 0 : LINECALLPARTYID_NAME);
         var.PutText(info.dwCallerIDSize, info.dwCallerIDOffset, call.number);
         var.PutText(info.dwCallerIDNameSize, info.dwCallerIDNameOffset, o.callerName);
-        info.dwCalledIDFlags = LINECALLPARTYID_UNKNOWN;
+        info.dwCalledIDFlags =
+            o.calledNumber.empty() ? LINECALLPARTYID_UNKNOWN : LINECALLPARTYID_ADDRESS;
+        var.PutText(info.dwCalledIDSize, info.dwCalledIDOffset, o.calledNumber);
     } else {
         // The phone's own number is not known to the network's call reports.
         info.dwCallerIDFlags = LINECALLPARTYID_UNAVAIL;

@@ -9,7 +9,7 @@
 //   programs have to find the cellular line by name.
 // - Driver steps take effect at once, at the current virtual time. A step the
 //   call's state does not allow, an unknown line or an unknown call is a
-//   driver mistake and ends the run through Device::Fatal.
+//   driver mistake and ends the run through Platform::Fatal.
 // - Each application that has the line open with owner or monitor privilege
 //   gets its own call handle, made when it first hears of the call, and a
 //   LINE_CALLSTATE for every state change from then on. Owner privilege goes
@@ -84,6 +84,10 @@ struct CallOptions {
     std::u16string callerName; // incoming: the name the network gives with the number
     std::u16string calledName; // outgoing: the name the network gives for the dialled number
     std::u16string display;    // the network's display text, if any
+    // Incoming: the number the caller dialled (the phone's own, or one of
+    // its numbers), when the network reports it as the called ID; by
+    // default it does not.
+    std::u16string calledNumber;
 };
 
 // A whole call on the clock, for ScheduleIncoming and ScheduleOutgoing.

@@ -36,6 +36,7 @@ BOOL LineNameIs(const LINEDEVCAPS* caps, DWORD bufferSize, LPCWSTR wanted) {
 
 BOOL CopyTapiText(const void* structure, DWORD usedSize, DWORD bufferSize, DWORD offset, DWORD size,
                   WCHAR* dest, int destLen) {
+    if (destLen <= 0) return FALSE; // no room even for the terminator
     DWORD used = usedSize < bufferSize ? usedSize : bufferSize;
     if (offset > used || size > used - offset) return FALSE;
     const BYTE* text = (const BYTE*)structure + offset;

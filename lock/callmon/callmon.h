@@ -29,8 +29,9 @@ DWORD WINAPI CallMonitorThread(LPVOID unused);
 
 // Copies a text part of a TAPI structure (bufferSize bytes, usedSize of them
 // filled) into dest, reading only inside what TAPI filled and cutting a text
-// that does not fit destLen units with its terminator. FALSE when the part
-// lies outside.
+// that does not fit destLen units with its terminator. FALSE, with nothing
+// written, when the part lies outside or destLen leaves no room for the
+// terminator.
 BOOL CopyTapiText(const void* structure, DWORD usedSize, DWORD bufferSize, DWORD offset, DWORD size,
                   WCHAR* dest, int destLen);
 

@@ -63,10 +63,11 @@ BOOL TakeIfSet(IContact* contact, TextGetter getter, WCHAR* dest, int destLen) {
 int DigitsOnly(WCHAR* dest, int destLen, const WCHAR* src) {
     int length = 0;
     int used = 0;
-    dest[0] = 0;
+    int room = destLen > 0 ? destLen - 1 : 0; // digits that fit beside the terminator
+    if (destLen > 0) dest[0] = 0;
     if (src == NULL) return 0;
     for (; src[length] != 0; ++length) {
-        if (iswctype(src[length], _DIGIT) && used < destLen - 1) {
+        if (iswctype(src[length], _DIGIT) && used < room) {
             dest[used++] = src[length];
             dest[used] = 0;
         }
@@ -154,6 +155,7 @@ BOOL FindContactByNumber(ContactStore* store, const WCHAR* digits, IContact** fo
 }
 
 void ComposeContactName(IContact* contact, WCHAR* dest, int destLen) {
+    if (destLen <= 0) return; // no room even for the terminator
     dest[0] = 0;
     BSTR first = ReadText(contact, &IContact::get_FirstName);
     BSTR last = ReadText(contact, &IContact::get_LastName);

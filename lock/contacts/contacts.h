@@ -24,7 +24,8 @@ struct ContactStore {
 void LookUpCallerName(void);
 
 // Clears dest and appends the decimal digits of src in order, cut to fit
-// destLen units with the terminator; returns the length of src.
+// destLen units with the terminator; returns the length of src. With
+// destLen 0 or less nothing is written.
 int DigitsOnly(WCHAR* dest, int destLen, const WCHAR* src);
 
 // True when both digit strings are non-empty and their last n digits agree,
@@ -35,7 +36,9 @@ BOOL OpenContactStore(ContactStore* store);
 // Hands over a reference to the first contact, in the collection's order,
 // with a number that matches the digits.
 BOOL FindContactByNumber(ContactStore* store, const WCHAR* digits, IContact** found);
-// "Surname, Given name", or the fallbacks: FileAs, company, a number.
+// "Surname, Given name", or the fallbacks: FileAs, company, a number; cut to
+// fit destLen units with the terminator. With destLen 0 or less nothing is
+// written and nothing is read.
 void ComposeContactName(IContact* contact, WCHAR* dest, int destLen);
 void CloseContactStore(ContactStore* store);
 

@@ -131,6 +131,31 @@ TEST(Settings, ReadersWidenTheSigned16BitValue) {
     });
 }
 
+TEST(Settings, ADwordOfTwoOrThreeBytesGivesItsFirstTwo) {
+    struct Case {
+        int line;
+        std::vector<BYTE> stored;
+        int want;
+    } cases[] = {
+        {__LINE__, {0x03, 0x00}, 3},
+        {__LINE__, {0xFE, 0xFF}, -2},
+        {__LINE__, {0x05, 0x00, 0x7F}, 5},
+        {__LINE__, {0x01}, 4}, // too short: the default
+    };
+    for (const Case& c : cases) {
+        Device d;
+        d.Get<handset::Registry>().SetValue(HKEY_LOCAL_MACHINE, kPath, u"RegularSoundDelay",
+                                            REG_DWORD, c.stored);
+        int got = 99;
+        d.Call([&] {
+            SettingsKey key;
+            got = ReadRegularSoundDelay(key);
+            return DWORD(0);
+        });
+        EXPECT_EQ(c.want, got) << "line " << c.line;
+    }
+}
+
 TEST(Settings, WritersStoreUnderTheirNames) {
     Device d;
     d.Call([&] {

@@ -149,6 +149,43 @@ TEST(RegCreateKeyEx, RejectsBadArgumentsAndMakesNothing) {
     EXPECT_EQ(0u, d.timeline().Count("registry.create"));
 }
 
+TEST(RegCreateKeyEx, MakesNoKeyDeeperThan512Levels) {
+    Device d;
+    std::u16string path = u"k"; // 511 levels
+    for (int i = 1; i < 511; ++i)
+        path += u"\\k";
+    d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, path);
+    HKEY deep = OpenKey(HKEY_LOCAL_MACHINE, path.c_str());
+    ASSERT_NE(nullptr, deep);
+    HKEY key = nullptr;
+    DWORD disp = 0;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegCreateKeyExW(deep, u"a\\b", 0, nullptr, 0, 0, nullptr, &key, &disp));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegCreateKeyExW(HKEY_LOCAL_MACHINE, (path + u"\\a\\b").c_str(), 0, nullptr, 0, 0,
+                              nullptr, &key, &disp));
+    EXPECT_EQ(nullptr, key);
+    EXPECT_FALSE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, path + u"\\a"))
+        << "nothing made";
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(deep, u"a", 0, nullptr, 0, 0, nullptr, &key, &disp));
+    EXPECT_EQ(DWORD(REG_CREATED_NEW_KEY), disp) << "the 512th level";
+    RegCloseKey(key);
+    RegCloseKey(deep);
+}
+
+TEST(RegDriverDeathTest, AKeyDeeperThan512LevelsEndsTheRun) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::u16string path = u"k";
+    for (int i = 1; i < 513; ++i)
+        path += u"\\k";
+    EXPECT_DEATH(
+        {
+            Device d;
+            d.Get<handset::Registry>().SetDword(HKEY_CURRENT_USER, path, u"V", 1);
+        },
+        "a key path 513 levels deep under HKEY_CURRENT_USER; keys go 512 deep at most");
+}
+
 TEST(RegQueryValueEx, SizesAndErrorMoreData) {
     Device d;
     const std::vector<BYTE> six = {1, 2, 3, 4, 5, 6};

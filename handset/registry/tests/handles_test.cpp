@@ -1,12 +1,16 @@
 // Key handles: their values, who holds them, what happens at process exit
-// and when their key is deleted; and the fault plan on every registry call.
+// and when their key is deleted; the fault plan on every registry call; and
+// deep trees freed without recursion.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <functional>
+#include <memory>
 
 #include "helpers.h"
 
 using handset::Device;
+using handset::Registry;
 using namespace regtest;
 
 TEST(RegHandles, AreNewValuesDistinctFromTheRootsAndNeverGivenTwice) {
@@ -252,4 +256,65 @@ TEST(RegDriver, ReadsAndWritesPastTheFaultPlanAndTheAccounting) {
     EXPECT_TRUE(r.DeleteKey(HKEY_CURRENT_USER, u"Control"));
     EXPECT_FALSE(r.DeleteKey(HKEY_CURRENT_USER, u"Control"));
     EXPECT_FALSE(r.KeyExists(HKEY_CURRENT_USER, u"Control\\Volume"));
+}
+
+namespace {
+
+// Runs fn on a thread with a 64 KB stack, where a destructor that recursed
+// once per level of a deep tree would overflow.
+void OnASmallStack(std::function<void()> fn) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 64 * 1024);
+    pthread_t thread;
+    auto body = [](void* arg) -> void* {
+        (*static_cast<std::function<void()>*>(arg))();
+        return nullptr;
+    };
+    ASSERT_EQ(0, pthread_create(&thread, &attr, body, &fn));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+// A chain of keys `levels` deep below a new key; the chain's first key.
+std::shared_ptr<Registry::Key> Chain(int levels) {
+    auto top = std::make_shared<Registry::Key>();
+    Registry::Key* k = top.get();
+    for (int i = 0; i < levels; ++i) {
+        auto sub = std::make_shared<Registry::Key>();
+        sub->name = u"k";
+        sub->parent = k;
+        k->subkeys.push_back(sub);
+        k = sub.get();
+    }
+    return top;
+}
+
+} // namespace
+
+// No call makes a tree this deep any more (keys go 512 levels down), so it is
+// built by hand: a deep tree is freed, and deleted, without recursion.
+TEST(RegKeys, ADeepTreeIsFreedAndDeletedWithoutRecursion) {
+    auto alone = Chain(100000);
+    // A key still held elsewhere (as a handle holds a deleted one) keeps its subtree.
+    std::shared_ptr<Registry::Key> middle = alone;
+    for (int i = 0; i < 50000; ++i)
+        middle = middle->subkeys.front();
+    OnASmallStack([&] { alone.reset(); });
+    size_t below = 0;
+    for (auto k = middle; !k->subkeys.empty(); k = k->subkeys.front())
+        ++below;
+    EXPECT_EQ(50000u, below);
+    OnASmallStack([&] { middle.reset(); });
+
+    Device d;
+    auto& root = d.Get<handset::Registry>().Root(HKEY_LOCAL_MACHINE);
+    auto top = Chain(100000);
+    top->name = u"Deep";
+    top->parent = &root;
+    root.subkeys.push_back(top);
+    Registry::Key* held = top.get();
+    top.reset();
+    OnASmallStack([&] { d.Get<handset::Registry>().Remove(*held); });
+    EXPECT_FALSE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, u"Deep"));
 }

@@ -2,6 +2,7 @@
 // name file and line and change nothing, and saving that loads back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -137,6 +138,9 @@ TEST(RegFileLoad, HeadersAndEncodings) {
          u"bom €"},
         // Bytes that are not UTF-8 are Latin-1, as old exporters wrote them.
         {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=\"caf\xE9\"\n", u"café"},
+        // cp1252 "À€" and "À©": not overlong UTF-8 for a NUL and a ')'.
+        {__LINE__, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=\"\xC0\x80 \xC0\xA9\"\n",
+         u"\u00C0\u0080 \u00C0\u00A9"},
         {__LINE__,
          utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n"
                u"\"V\"=\"wide Ж\"\r\n"),
@@ -247,6 +251,38 @@ TEST(RegFileLoad, KeysHeldOpenByAProgramSeeTheFileDeleteThem) {
     DWORD size = 0;
     EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExW(key, u"V", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
+}
+
+TEST(RegFileLoad, KeysGo512LevelsDeepAndNoDeeper) {
+    auto path = [](int levels) {
+        std::string p = "HKEY_LOCAL_MACHINE";
+        for (int i = 0; i < levels; ++i)
+            p += "\\k";
+        return p;
+    };
+    std::u16string deepest = u"k";
+    for (int i = 1; i < 512; ++i)
+        deepest += u"\\k";
+    std::string saved;
+    {
+        Device d;
+        ASSERT_EQ("", Load(d, "REGEDIT4\n[" + path(512) + "]\n\"V\"=dword:1\n"));
+        EXPECT_EQ(
+            1u, d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, deepest, u"V").value_or(0));
+        saved = d.Get<handset::Registry>().SaveRegText();
+        // One level more: refused with its line, and the whole file changes nothing.
+        EXPECT_EQ("phone.reg:3: key path deeper than 512 levels: '" + path(11) + "...'",
+                  Load(d, "REGEDIT4\n[HKEY_CURRENT_USER\\New]\n[" + path(513) + "]\n"));
+        EXPECT_FALSE(d.Get<handset::Registry>().KeyExists(HKEY_CURRENT_USER, u"New"));
+    }
+    Device d;
+    ASSERT_EQ("", Load(d, saved, "saved.reg"));
+    std::string again = d.Get<handset::Registry>().SaveRegText();
+    EXPECT_EQ(saved.size(), again.size());
+    EXPECT_TRUE(saved == again)
+        << "the deepest key saves and loads back; first difference at "
+        << std::mismatch(saved.begin(), saved.end(), again.begin(), again.end()).first -
+               saved.begin();
 }
 
 namespace {

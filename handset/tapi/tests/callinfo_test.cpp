@@ -80,6 +80,24 @@ TEST(LineGetCallInfo, IncomingCallHasTheCallersNumberAndNameInsideTheBuffer) {
     EXPECT_TRUE(b.UntouchedPastUsed());
 }
 
+TEST(LineGetCallInfo, IncomingCallCanAlsoCarryTheNumberTheCallerDialled) {
+    Device d;
+    DWORD cell = Network().AddStandardLines();
+    Watcher w(cell);
+    CallOptions o;
+    o.calledNumber = u"07700900123";
+    Network().Incoming(cell, u"5550100", o);
+    InfoBuffer b(1024);
+    ASSERT_EQ(0, lineGetCallInfo(w.Take(), b.info()));
+    LINECALLINFO& i = *b.info();
+    EXPECT_EQ(u"5550100", b.Text(i.dwCallerIDOffset, i.dwCallerIDSize));
+    EXPECT_EQ(u"07700900123", b.Text(i.dwCalledIDOffset, i.dwCalledIDSize));
+    EXPECT_EQ(kFixed + TextBytes(u"5550100"), i.dwCalledIDOffset) << "after the caller's";
+    EXPECT_EQ(DWORD(LINECALLPARTYID_ADDRESS), i.dwCalledIDFlags);
+    EXPECT_EQ(0u, i.dwCalledIDNameSize);
+    EXPECT_EQ(kFixed + TextBytes(u"5550100") + TextBytes(u"07700900123"), i.dwNeededSize);
+}
+
 TEST(LineGetCallInfo, OutgoingCallHasNoCallerIdAndTheDialledNumberAsCalledId) {
     Device d;
     DWORD cell = Network().AddStandardLines();

@@ -2,6 +2,7 @@
 // copy of a number out of TAPI's call information.
 #include "harness.h"
 
+#include <climits>
 #include <cstring>
 
 using handset::CallId;
@@ -61,6 +62,17 @@ TEST(CallDetails, WithheldNumberStillLocksWithoutLookingUp) {
     EXPECT_EQ(u"", seen[0].number);
     EXPECT_EQ(u"", seen[0].name);
     EXPECT_EQ(0u, d.faults().Calls("CoInitializeEx")) << "no COM for an empty number";
+}
+
+TEST(CallDetails, TheCallerIdWinsOverTheCalledId) {
+    Device d;
+    d.Get<handset::PimStore>().Add({.lastName = u"Caller", .mobileTelephoneNumber = u"5550100"});
+    d.Get<handset::PimStore>().Add(
+        {.lastName = u"Own phone", .mobileTelephoneNumber = u"07700900123"});
+    auto seen = ConnectIncoming(d, u"5550100", CallOptions{.calledNumber = u"07700900123"});
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(u"5550100", seen[0].number);
+    EXPECT_EQ(u"Caller", seen[0].name);
 }
 
 TEST(CallDetails, LongNumberIsCutToFitAndStaysTerminated) {
@@ -134,6 +146,23 @@ TEST(CallDetails, DropEndsTheCallOnceAndNothingAfterTheCallEnded) {
     main.Exit();
 }
 
+TEST(CallDetails, AFailedDropStillEndsTheRecordOfTheCall) {
+    Device d;
+    DWORD line = Net(d).AddStandardLines();
+    MainThread main(d);
+    main.dropsOnLock = 2;
+    d.faults().FailAlways("lineDrop", static_cast<DWORD>(LINEERR_OPERATIONFAILED));
+    CallId call = Net(d).Incoming(line, u"5550100");
+    Net(d).Connect(call);
+    d.RunFor(1000);
+    EXPECT_EQ("lock ", Describe(main.Messages()));
+    EXPECT_EQ(DWORD(LINECALLSTATE_CONNECTED), Net(d).Call(call).state) << "the drop failed";
+    EXPECT_EQ(0u, g_lockState.activeCall);
+    EXPECT_EQ(1u, d.faults().Calls("lineDrop")) << "the second drop asks nothing";
+    d.faults().Clear();
+    main.Exit();
+}
+
 TEST(CallDetails, NumberIsCopiedOnlyFromInsideTheFilledBuffer) {
     alignas(LINECALLINFO) BYTE buffer[512] = {};
     auto* info = reinterpret_cast<LINECALLINFO*>(buffer);
@@ -169,4 +198,26 @@ TEST(CallDetails, NumberIsCopiedOnlyFromInsideTheFilledBuffer) {
     info->dwUsedSize = 4096; // more than the buffer: the buffer's end counts
     WCHAR dest[CALL_NUMBER_LEN] = u"x";
     EXPECT_FALSE(CopyCallInfoText(info, sizeof buffer, 500, 20, dest, CALL_NUMBER_LEN));
+}
+
+TEST(CallDetails, NoTextIsCopiedIntoADestinationWithoutRoom) {
+    const char16_t text[] = u"5550100";
+    struct Case {
+        int line;
+        int destLen;
+        BOOL ok;
+        std::u16string want; // the destination afterwards; '#' is untouched
+    } cases[] = {
+        {__LINE__, INT_MIN, FALSE, u"####"},
+        {__LINE__, -1, FALSE, u"####"},
+        {__LINE__, 0, FALSE, u"####"},
+        {__LINE__, 1, TRUE, std::u16string(u"\0###", 4)},
+        {__LINE__, 3, TRUE, std::u16string(u"55\0#", 4)},
+    };
+    for (const Case& c : cases) {
+        WCHAR dest[4] = {u'#', u'#', u'#', u'#'};
+        EXPECT_EQ(c.ok, CopyTapiText(text, sizeof text, sizeof text, 0, 14, dest, c.destLen))
+            << "line " << c.line;
+        EXPECT_EQ(c.want, std::u16string(dest, 4)) << "line " << c.line;
+    }
 }

@@ -2,6 +2,7 @@
 // it is shown by, and that every string and object goes back.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -40,6 +41,24 @@ std::u16string Digits(const WCHAR* source, int size = CALL_DIGITS_LEN) {
     return out;
 }
 
+// Composes the name of the store's first contact into name, destLen units,
+// in a process of its own: "<exit code> <what the process still held>".
+std::string ComposeFirst(Device& d, WCHAR* name, int destLen) {
+    DWORD pid = d.StartProcess("compose", [name, destLen] {
+        ContactStore store = {nullptr, nullptr, nullptr};
+        if (!OpenContactStore(&store)) return DWORD(1);
+        IDispatch* item = nullptr;
+        if (SUCCEEDED(store.items->Item(1, &item)) && item) {
+            ComposeContactName(static_cast<IContact*>(item), name, destLen);
+            item->Release();
+        }
+        CloseContactStore(&store);
+        return DWORD(0);
+    });
+    d.RunUntilExit(pid, 10000);
+    return std::to_string(d.ProcessExitCode(pid)) + " " + d.DescribeHeld(pid);
+}
+
 } // namespace
 
 TEST(Digits, KeepOnlyDigitsCutToFitAndReportTheSourceLength) {
@@ -49,6 +68,25 @@ TEST(Digits, KeepOnlyDigitsCutToFitAndReportTheSourceLength) {
     EXPECT_EQ(u"", Digits(u"ext. *#"));
     EXPECT_EQ(u"", Digits(nullptr)) << "an absent string is empty";
     EXPECT_EQ(0, DigitsOnly(out, 8, nullptr));
+}
+
+TEST(Digits, DestinationLengthBoundsWhatIsWritten) {
+    struct Case {
+        int line;
+        int destLen;
+        std::u16string want; // the destination afterwards; '#' is untouched
+    } cases[] = {
+        {__LINE__, INT_MIN, u"####"},
+        {__LINE__, -1, u"####"},
+        {__LINE__, 0, u"####"},
+        {__LINE__, 1, std::u16string(u"\0###", 4)},
+        {__LINE__, 3, std::u16string(u"12\0#", 4)},
+    };
+    for (const Case& c : cases) {
+        WCHAR out[4] = {u'#', u'#', u'#', u'#'};
+        EXPECT_EQ(7, DigitsOnly(out, c.destLen, u"1-2-3-4")) << "line " << c.line;
+        EXPECT_EQ(c.want, std::u16string(out, 4)) << "line " << c.line;
+    }
 }
 
 TEST(Digits, MatchOnTheLastNineOrTheShorterLength) {
@@ -90,6 +128,41 @@ TEST(Lookup, FirstContactInTheCollectionWins) {
     EXPECT_EQ(u"First", LookUp(d, u"5550100").name);
 }
 
+TEST(Lookup, EachOfTheSixNumbersIdentifiesTheContact) {
+    using Slot = std::u16string ContactRecord::*;
+    struct Case {
+        int line;
+        Slot slot;
+        std::u16string name;
+    } cases[] = {
+        {__LINE__, &ContactRecord::businessTelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::business2TelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::homeTelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::home2TelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::mobileTelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::carTelephoneNumber, u"Found"},
+        {__LINE__, &ContactRecord::radioTelephoneNumber, u""}, // shown, never matched
+    };
+    for (const Case& c : cases) {
+        Device d;
+        ContactRecord contact{.lastName = u"Found"};
+        contact.*c.slot = u"555 0100";
+        d.Get<handset::PimStore>().Add(contact);
+        EXPECT_EQ(c.name, LookUp(d, u"5550100").name) << "line " << c.line;
+    }
+}
+
+TEST(Lookup, AContactThatCannotBeFetchedIsPassedOver) {
+    Device d;
+    d.Get<handset::PimStore>().Add(
+        {.lastName = u"Unreachable", .mobileTelephoneNumber = u"5550100"});
+    d.Get<handset::PimStore>().Add({.lastName = u"Second", .mobileTelephoneNumber = u"5550100"});
+    d.faults().FailNth("IPOutlookItemCollection::Item", 1, static_cast<DWORD>(E_FAIL));
+    Lookup found = LookUp(d, u"5550100");
+    EXPECT_EQ(u"Second", found.name);
+    EXPECT_EQ("nothing", found.held);
+}
+
 TEST(Lookup, BusinessNumberIsFoundBeforeTheMobileIsRead) {
     Device d;
     d.Get<handset::PimStore>().Add({.lastName = u"Both",
@@ -124,24 +197,31 @@ TEST(ComposeName, SurnameFirstThenTheFallbacks) {
     for (const Case& c : cases) {
         Device d;
         d.Get<handset::PimStore>().Add(c.contact);
-        static WCHAR name[CALLER_NAME_LEN];
-        name[0] = u'#';
-        name[1] = 0;
-        DWORD pid = d.StartProcess("compose", [] {
-            ContactStore store = {nullptr, nullptr, nullptr};
-            if (!OpenContactStore(&store)) return DWORD(1);
-            IDispatch* item = nullptr;
-            if (SUCCEEDED(store.items->Item(1, &item)) && item) {
-                ComposeContactName(static_cast<IContact*>(item), name, CALLER_NAME_LEN);
-                item->Release();
-            }
-            CloseContactStore(&store);
-            return DWORD(0);
-        });
-        d.RunUntilExit(pid, 10000);
-        EXPECT_EQ(0u, d.ProcessExitCode(pid)) << "line " << c.line;
+        WCHAR name[CALLER_NAME_LEN] = u"#";
+        EXPECT_EQ("0 nothing", ComposeFirst(d, name, CALLER_NAME_LEN))
+            << "every string released, line " << c.line;
         EXPECT_EQ(c.expected, std::u16string(name)) << "line " << c.line;
-        EXPECT_EQ("nothing", d.DescribeHeld(pid)) << "every string released, line " << c.line;
+    }
+}
+
+TEST(ComposeName, DestinationLengthBoundsWhatIsWritten) {
+    struct Case {
+        int line;
+        int destLen;
+        std::u16string want; // the destination afterwards; '#' is untouched
+    } cases[] = {
+        {__LINE__, INT_MIN, u"####"},
+        {__LINE__, -1, u"####"},
+        {__LINE__, 0, u"####"},
+        {__LINE__, 1, std::u16string(u"\0###", 4)},
+        {__LINE__, 3, std::u16string(u"Sm\0#", 4)},
+    };
+    for (const Case& c : cases) {
+        Device d;
+        d.Get<handset::PimStore>().Add({.firstName = u"Anna", .lastName = u"Smith"});
+        WCHAR name[4] = {u'#', u'#', u'#', u'#'};
+        EXPECT_EQ("0 nothing", ComposeFirst(d, name, c.destLen)) << "line " << c.line;
+        EXPECT_EQ(c.want, std::u16string(name, 4)) << "line " << c.line;
     }
 }
 

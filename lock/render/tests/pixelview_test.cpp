@@ -193,6 +193,33 @@ TEST(FillBlended, ChoosesKernelByModeAndMask) {
     }
 }
 
+// A mask view without pixels is no mask: its rectangle and bounds play no
+// part, and dstRect alone, clipped to the view, is filled.
+TEST(FillBlended, AMaskViewWithoutPixelsLeavesTheFillToDstRect) {
+    struct Case {
+        int line;
+        PixelRect maskBounds, maskRect;
+    } cases[] = {
+        {__LINE__, Rect(0, 0, 8, 4), Rect(0, 0, 1, 1)},
+        {__LINE__, Rect(0, 0, 1, 1), Rect(0, 0, 8, 4)},
+        {__LINE__, Rect(5, 3, 2, 2), Rect(0, 0, 8, 4)},
+    };
+    for (const Case& c : cases) {
+        Canvas dst(8, 4, Rect(0, 0, 8, 4), 0x0000);
+        PixelView mask;
+        InitPixelView(&mask, nullptr, 16, 0, 0, &c.maskBounds);
+        PixelRect area = Rect(2, 1, 7, 2); // its last column falls outside the view
+        FillBlended(255, 0xFFFF, &dst.view, &mask, &area, &c.maskRect, 0);
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                bool inside = x >= 2 && y >= 1 && y < 3;
+                ASSERT_EQ(Hex{dst.At(x, y)}, Hex{WORD(inside ? 0xFFFF : 0x0000)})
+                    << "at " << x << "," << y << ", case from line " << c.line;
+            }
+        }
+    }
+}
+
 TEST(FillBlended, IgnoresMissingDestinationOrRectangle) {
     Canvas dst(4, 4, Rect(0, 0, 4, 4), 0x1234);
     PixelRect r = Rect(0, 0, 4, 4);
