@@ -54,17 +54,23 @@ HANDLE CreateNamed(LPCWSTR name, KernelObject::Kind kind, Make make) {
 
 } // namespace
 
+// GetLastError to GetTickCount, and Sleep, ExitThread and the Current calls,
+// have no failure result: the fault plan counts and slows them only.
 DWORD WINAPI GetLastError(void) {
+    (void)Enter("GetLastError");
     return Dev().LastError();
 }
 void WINAPI SetLastError(DWORD dwErrCode) {
+    (void)Enter("SetLastError");
     Dev().LastError() = dwErrCode;
 }
 DWORD WINAPI GetTickCount(void) {
+    (void)Enter("GetTickCount");
     return Dev().TickCount();
 }
 
 void WINAPI Sleep(DWORD dwMilliseconds) {
+    (void)Enter("Sleep");
     if (dwMilliseconds == 0)
         Dev().Yield();
     else
@@ -204,6 +210,7 @@ BOOL WINAPI TerminateThread(HANDLE hThread, DWORD dwExitCode) {
 }
 
 void WINAPI ExitThread(DWORD dwExitCode) {
+    (void)Enter("ExitThread");
     Dev().ExitCurrentThread(dwExitCode);
 }
 
@@ -216,15 +223,19 @@ BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
 }
 
 DWORD WINAPI GetCurrentThreadId(void) {
+    (void)Enter("GetCurrentThreadId");
     return Dev().CurrentTid();
 }
 DWORD WINAPI GetCurrentProcessId(void) {
+    (void)Enter("GetCurrentProcessId");
     return Dev().CurrentPid();
 }
 HANDLE WINAPI GetCurrentThread(void) {
+    (void)Enter("GetCurrentThread");
     return Device::CurrentThreadPseudoHandle();
 }
 HANDLE WINAPI GetCurrentProcess(void) {
+    (void)Enter("GetCurrentProcess");
     return Device::CurrentProcessPseudoHandle();
 }
 
@@ -303,6 +314,7 @@ HLOCAL WINAPI LocalFree(HLOCAL hMem) {
 }
 
 SIZE_T WINAPI LocalSize(HLOCAL hMem) {
+    if (auto e = Enter("LocalSize")) return Fail(*e, SIZE_T(0));
     size_t bytes = 0;
     if (!Dev().HeapSize(hMem, &bytes)) return Fail(ERROR_INVALID_HANDLE, SIZE_T(0));
     return bytes;

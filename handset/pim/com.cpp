@@ -104,6 +104,7 @@ void WINAPI SysFreeString(BSTR bstr) {
 }
 
 UINT WINAPI SysStringLen(BSTR bstr) {
+    (void)Enter("SysStringLen"); // no failure result: counted and slowed only
     return bstr ? Store().StringLength(bstr) : 0;
 }
 

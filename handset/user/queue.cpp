@@ -111,6 +111,7 @@ BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
+    (void)Enter("TranslateMessage"); // no failure result: counted and slowed only
     if (!lpMsg || lpMsg->message != WM_KEYDOWN) return FALSE;
     // Keys that stand for a character get their WM_CHAR, next in the queue.
     WPARAM vk = lpMsg->wParam;
@@ -131,12 +132,14 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 }
 
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) {
+    (void)Enter("DispatchMessageW");      // its result is the window's: counted and slowed only
     if (!lpMsg || !lpMsg->hwnd) return 0; // thread messages have no window to go to
     if (handset::g_dispatchToWindow) return handset::g_dispatchToWindow(lpMsg);
     return Fail(ERROR_INVALID_WINDOW_HANDLE, LRESULT(0));
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
+    (void)Enter("PostQuitMessage"); // void: counted and slowed only
     MessageQueue& q = handset::OwnQueue();
     q.quitPending = true;
     q.quitCode = nExitCode;

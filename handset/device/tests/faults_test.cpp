@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "device/device.h"
@@ -15,12 +16,13 @@
 
 using handset::Device;
 
-TEST(PlatformCalls, EveryNameTheAreasEnterIsDeclaredWithRealErrors) {
+TEST(PlatformCalls, EveryCallGoesThroughEnterUnderADeclaredName) {
     // Enter("..."), and the pim objects' Begin("...") and GiveApplication("...")
-    // that pass their name on to it.
+    // that pass their name on to it; and every WINAPI function defined.
     const std::regex door(R"re(\b(?:Enter|Begin|GiveApplication)\("([^"]*)")re");
-    std::vector<std::string> missing;
-    size_t seen = 0;
+    const std::regex defined(R"re(\bWINAPI (\w+)\([^;]*?\{)re");
+    std::vector<std::string> undeclared, notEntered;
+    size_t seen = 0, functions = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(HANDSET_SOURCE_DIR)) {
         const std::filesystem::path& path = entry.path();
         if (path.extension() != ".cpp" || path.string().find("/tests/") != std::string::npos)
@@ -29,17 +31,43 @@ TEST(PlatformCalls, EveryNameTheAreasEnterIsDeclaredWithRealErrors) {
         std::stringstream text;
         text << in.rdbuf();
         const std::string source = text.str();
+        const std::string file = path.filename().string();
+        std::set<std::string> entered;
         for (std::sregex_iterator it(source.begin(), source.end(), door), end; it != end; ++it) {
             ++seen;
+            entered.insert((*it)[1].str());
             if (!handset::FindPlatformCall((*it)[1].str()))
-                missing.push_back((*it)[1].str() + " in " + path.filename().string());
+                undeclared.push_back((*it)[1].str() + " in " + file);
+        }
+        for (std::sregex_iterator it(source.begin(), source.end(), defined), end; it != end; ++it) {
+            ++functions;
+            if (!entered.count((*it)[1].str()))
+                notEntered.push_back((*it)[1].str() + " in " + file);
         }
     }
-    EXPECT_GT(seen, 60u) << "the scan found too few calls to be looking at the areas";
-    EXPECT_EQ(std::vector<std::string>{}, missing) << "declare them in the area's calls_table.cpp";
+    // Too few would mean the scan is not looking at the areas.
+    EXPECT_GT(seen, 70u);
+    EXPECT_GT(functions, 60u);
+    EXPECT_EQ(std::vector<std::string>{}, undeclared)
+        << "declare them in the area's calls_table.cpp";
+    EXPECT_EQ(std::vector<std::string>{}, notEntered)
+        << "each must begin with Enter(\"<its name>\")";
     for (const handset::PlatformCall* call : handset::AllPlatformCalls())
         for (DWORD error : call->errors)
             EXPECT_NE(0u, error) << call->name << ": 0 is success, not an error";
+}
+
+TEST(FaultPlan, ACallWithoutFailureResultIsCountedAndSlowed) {
+    Device d;
+    d.faults().Slow("PostQuitMessage", 500);
+    DWORD took = 0;
+    d.Call([&] {
+        DWORD start = GetTickCount();
+        PostQuitMessage(0);
+        took = GetTickCount() - start;
+    });
+    EXPECT_EQ(500u, took);
+    EXPECT_EQ(1u, d.faults().Calls("PostQuitMessage"));
 }
 
 TEST(FaultPlanDeathTest, StopsTheRunForAMisspeltOrUnfailableCall) {
