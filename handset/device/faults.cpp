@@ -1,5 +1,9 @@
-// The fault plan's bookkeeping, and Enter(), the door of every platform call.
+// The fault plan's bookkeeping, Enter(), the door of every platform call, and
+// NotEmulated(), the one way out for what the handset does not do.
 #include "device/faults.h"
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "device/device.h"
 #include "device/platform_calls.h"
@@ -80,6 +84,21 @@ std::optional<DWORD> Enter(const char* function) {
 
 void SetCallerLastError(DWORD error) {
     Device::Current().LastError() = error;
+}
+
+void NotEmulated(const char* function, const std::string& argument) {
+    if (argument.empty())
+        std::fprintf(stderr, "handset: not emulated: %s\n", function);
+    else
+        std::fprintf(stderr, "handset: not emulated: %s: %s\n", function, argument.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+std::string Hex32(DWORD value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
 }
 
 } // namespace handset

@@ -91,6 +91,15 @@ class FaultPlan {
 // slow. The name must be in its area's table (calls_table.cpp).
 std::optional<DWORD> Enter(const char* function);
 
+// Ends the run where device code asks for something the handset does not
+// emulate, naming the call and what it asked for:
+//   handset: not emulated: RegCreateKeyExW: dwOptions REG_OPTION_VOLATILE
+// Where the phone itself refuses the request, its documented error is
+// returned instead.
+[[noreturn]] void NotEmulated(const char* function, const std::string& argument = {});
+// "0x0000001A", for the arguments NotEmulated names.
+std::string Hex32(DWORD value);
+
 // How a call that reports through the last error fails: sets it, and gives
 // the call's failure result.
 void SetCallerLastError(DWORD error);

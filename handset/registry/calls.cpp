@@ -77,7 +77,7 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR 
     if (auto e = Enter("RegCreateKeyExW")) return static_cast<LONG>(*e);
     if (!lpSubKey || !phkResult || Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (dwOptions & REG_OPTION_VOLATILE)
-        Device::Fatal("RegCreateKeyExW: volatile keys are not emulated");
+        handset::NotEmulated("RegCreateKeyExW", "dwOptions REG_OPTION_VOLATILE");
     if (dwOptions != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
     KeyPtr from;
     if (LONG r = Open(hKey, &from)) return r;

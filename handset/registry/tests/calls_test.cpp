@@ -148,6 +148,18 @@ TEST(RegCreateKeyEx, RejectsBadArgumentsAndMakesNothing) {
     EXPECT_EQ(0u, d.timeline().Count("registry.create"));
 }
 
+TEST(RegCreateKeyExDeathTest, AVolatileKeyIsNotEmulated) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            Device d;
+            HKEY key = nullptr;
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"A", 0, nullptr, REG_OPTION_VOLATILE, 0, nullptr,
+                            &key, nullptr);
+        },
+        "not emulated: RegCreateKeyExW: dwOptions REG_OPTION_VOLATILE");
+}
+
 TEST(RegQueryValueEx, SizesAndErrorMoreData) {
     Device d;
     const std::vector<BYTE> six = {1, 2, 3, 4, 5, 6};
