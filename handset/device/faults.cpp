@@ -66,7 +66,6 @@ FaultPlan::Verdict FaultPlan::Check(const char* function, DWORD pid) {
         random_->prng.Chance(random_->probability)) {
         verdict.error = known.errors[random_->prng.Below(known.errors.size())];
         verdict.random = true;
-        ++random_->failures;
     }
     return verdict;
 }

@@ -47,8 +47,6 @@ class FaultPlan {
     void Random(uint64_t seed, double probability, Filter filter = {});
     // The random plan's seed, while there is one.
     std::optional<uint64_t> Seed() const;
-    // Calls the random plan has made fail so far.
-    unsigned RandomFailures() const { return random_ ? random_->failures : 0; }
 
     void Clear() {
         rules_.clear();
@@ -78,7 +76,6 @@ class FaultPlan {
         double probability;
         Filter filter;
         Prng prng;
-        unsigned failures = 0;
     };
     std::vector<Rule> rules_;
     std::optional<RandomPlan> random_;

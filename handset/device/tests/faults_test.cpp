@@ -95,17 +95,13 @@ TEST(FaultPlanDeathTest, StopsTheRunForAMisspeltOrUnfailableCall) {
             },
             c.message);
     }
-    Device d;
-    d.faults().Slow("PostQuitMessage", 10); // slowing a void call is allowed
-    EXPECT_EQ(0u, d.faults().Calls("PostQuitMessage"));
 }
 
 namespace {
 
 // What a run of ordinary calls gives under a random plan: one entry per
 // failed call, "name error", in order.
-std::vector<std::string> FailuresUnder(uint64_t seed, handset::FaultPlan::Filter filter,
-                                       unsigned* counted = nullptr) {
+std::vector<std::string> FailuresUnder(uint64_t seed, handset::FaultPlan::Filter filter) {
     Device d;
     d.registry().CreateKey(HKEY_LOCAL_MACHINE, u"Software");
     std::vector<std::string> failures;
@@ -119,7 +115,6 @@ std::vector<std::string> FailuresUnder(uint64_t seed, handset::FaultPlan::Filter
     d.Call([&] {
         d.faults().Random(seed, 0.3, filter);
         for (int i = 0; i < 100; ++i) {
-            GetTickCount(); // no failure result: drawn for never
             if (HLOCAL block = LocalAlloc(0, 8)) {
                 if (LocalFree(block)) note("LocalFree", GetLastError());
             } else {
@@ -131,7 +126,6 @@ std::vector<std::string> FailuresUnder(uint64_t seed, handset::FaultPlan::Filter
             else if (LONG r = RegCloseKey(key))
                 note("RegCloseKey", r);
         }
-        if (counted) *counted = d.faults().RandomFailures();
         EXPECT_EQ(seed, d.faults().Seed().value_or(~seed));
     });
     return failures;
@@ -140,11 +134,9 @@ std::vector<std::string> FailuresUnder(uint64_t seed, handset::FaultPlan::Filter
 } // namespace
 
 TEST(FaultPlan, ARandomPlanRepeatsForItsSeedAndKeepsToItsFilterAndRate) {
-    unsigned counted = 0;
-    std::vector<std::string> first = FailuresUnder(7, {}, &counted);
+    std::vector<std::string> first = FailuresUnder(7, {});
     EXPECT_EQ(first, FailuresUnder(7, {})) << "the same seed gives the same failures";
     EXPECT_NE(first, FailuresUnder(8, {}));
-    EXPECT_EQ(first.size(), counted);
     // About 0.3 of some 400 calls; far out in the tails either way.
     EXPECT_GT(first.size(), 80u);
     EXPECT_LT(first.size(), 160u);
