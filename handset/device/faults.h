@@ -1,14 +1,20 @@
 // The fault plan: any platform call can be made to fail with its documented
-// error, always or from its Nth call on, or to take time before it returns.
+// error, always or from its Nth call on, or at random from a seed, or to take
+// time before it returns. Calls are named as their areas' tables declare them
+// (platform_calls.h); any other name stops the run.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "common/prng.h"
 
 namespace handset {
 
@@ -23,6 +29,8 @@ struct Fault {
 
 class FaultPlan {
   public:
+    // Stops the run when no platform call has the fault's name, or when the
+    // fault would fail a call that has no failure result (it may slow it).
     void Add(Fault fault);
     void FailAlways(std::string function, DWORD error) { Add({std::move(function), error}); }
     void FailNth(std::string function, unsigned nth, DWORD error, unsigned times = 1) {
@@ -31,15 +39,29 @@ class FaultPlan {
     void Slow(std::string function, uint64_t delayMs) {
         Add({std::move(function), 0, 0, 1, delayMs});
     }
-    void Clear() { rules_.clear(); }
+    // From now on each call the filter admits (every call, without one)
+    // fails with the probability, with one of its documented errors; the
+    // seed makes the run repeat exactly. Calls without a failure result are
+    // left alone. Replaces any random plan before it.
+    using Filter = std::function<bool(std::string_view function)>;
+    void Random(uint64_t seed, double probability, Filter filter = {});
+    // The random plan's seed, while there is one.
+    std::optional<uint64_t> Seed() const;
 
-    // How often the call has been made since power-on.
+    void Clear() {
+        rules_.clear();
+        random_.reset();
+    }
+
+    // How often the call has been made since power-on; stops the run for a
+    // name that no platform call has.
     unsigned Calls(const std::string& function) const;
 
     // For the platform call itself: counts the call, and says whether it
     // fails (the error) and how long it takes.
     struct Verdict {
         std::optional<DWORD> error;
+        bool random = false; // the error came from the random plan
         uint64_t delayMs = 0;
     };
     Verdict Check(const char* function, DWORD pid);
@@ -49,13 +71,31 @@ class FaultPlan {
         Fault fault;
         unsigned callsBefore;
     };
+    struct RandomPlan {
+        uint64_t seed;
+        double probability;
+        Filter filter;
+        Prng prng;
+    };
     std::vector<Rule> rules_;
+    std::optional<RandomPlan> random_;
     std::map<std::string, unsigned> calls_;
 };
 
 // The first thing every platform call does: counts the call, takes its
-// planned time, and gives the error to report if it is to fail.
+// planned time, and gives the error to report if it is to fail. A call with
+// no failure result ignores the answer: for it the plan can only count and
+// slow. The name must be in its area's table (calls_table.cpp).
 std::optional<DWORD> Enter(const char* function);
+
+// Ends the run where device code asks for something the handset does not
+// emulate, naming the call and what it asked for:
+//   handset: not emulated: RegCreateKeyExW: dwOptions REG_OPTION_VOLATILE
+// Where the phone itself refuses the request, its documented error is
+// returned instead.
+[[noreturn]] void NotEmulated(const char* function, const std::string& argument = {});
+// "0x0000001A", for the arguments NotEmulated names.
+std::string Hex32(DWORD value);
 
 // How a call that reports through the last error fails: sets it, and gives
 // the call's failure result.

@@ -45,6 +45,7 @@ HANDSET_API(HLOCAL, LocalFree, (HLOCAL hMem), (hMem)) {
 }
 
 HANDSET_API(SIZE_T, LocalSize, (HLOCAL hMem), (hMem)) {
+    if (auto e = Enter("LocalSize")) return Fail(*e, SIZE_T(0));
     auto block =
         Platform::Current().handles().Get<Block>(reinterpret_cast<uintptr_t>(hMem), kHeapBlock);
     if (!block) return Fail(ERROR_INVALID_HANDLE, SIZE_T(0));

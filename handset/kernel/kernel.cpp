@@ -56,17 +56,23 @@ HANDLE CreateNamed(LPCWSTR name, KernelObject::Kind kind, Make make) {
 
 } // namespace
 
+// GetLastError to GetTickCount, and Sleep, ExitThread and the Current calls,
+// have no failure result: the fault plan counts and slows them only.
 HANDSET_API(DWORD, GetLastError, (), ()) {
+    (void)Enter("GetLastError");
     return Dev().LastError();
 }
 HANDSET_API(void, SetLastError, (DWORD dwErrCode), (dwErrCode)) {
+    (void)Enter("SetLastError");
     Dev().LastError() = dwErrCode;
 }
 HANDSET_API(DWORD, GetTickCount, (), ()) {
+    (void)Enter("GetTickCount");
     return Dev().TickCount();
 }
 
 HANDSET_API(void, Sleep, (DWORD dwMilliseconds), (dwMilliseconds)) {
+    (void)Enter("Sleep");
     if (dwMilliseconds == 0)
         Dev().Yield();
     else
@@ -212,6 +218,7 @@ HANDSET_API(BOOL, TerminateThread, (HANDLE hThread, DWORD dwExitCode), (hThread,
 }
 
 HANDSET_API(void, ExitThread, (DWORD dwExitCode), (dwExitCode)) {
+    (void)Enter("ExitThread");
     Dev().ExitCurrentThread(dwExitCode);
 }
 
@@ -224,15 +231,19 @@ HANDSET_API(BOOL, GetExitCodeThread, (HANDLE hThread, LPDWORD lpExitCode), (hThr
 }
 
 HANDSET_API(DWORD, GetCurrentThreadId, (), ()) {
+    (void)Enter("GetCurrentThreadId");
     return Dev().CurrentTid();
 }
 HANDSET_API(DWORD, GetCurrentProcessId, (), ()) {
+    (void)Enter("GetCurrentProcessId");
     return Dev().CurrentPid();
 }
 HANDSET_API(HANDLE, GetCurrentThread, (), ()) {
+    (void)Enter("GetCurrentThread");
     return Platform::CurrentThreadPseudoHandle();
 }
 HANDSET_API(HANDLE, GetCurrentProcess, (), ()) {
+    (void)Enter("GetCurrentProcess");
     return Platform::CurrentProcessPseudoHandle();
 }
 

@@ -106,6 +106,7 @@ HANDSET_API(void, SysFreeString, (BSTR bstr), (bstr)) {
 }
 
 HANDSET_API(UINT, SysStringLen, (BSTR bstr), (bstr)) {
+    (void)Enter("SysStringLen"); // no failure result: counted and slowed only
     return bstr ? Store().StringLength(bstr) : 0;
 }
 

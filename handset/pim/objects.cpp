@@ -9,26 +9,33 @@
 //    it, and after Logoff, GetDefaultFolder and GetItemFromOid fail with
 //    E_FAIL. Objects got during the session keep working after Logoff.
 //  - GetDefaultFolder: olFolderContacts gives the contacts folder; the other
-//    folders of the phone (calendar, tasks, cities, infrared) are not made
-//    here and fail with E_NOTIMPL; any other number is E_INVALIDARG.
+//    folders of the phone (calendar, tasks, cities, infrared) are not
+//    emulated and stop the run; any other number is E_INVALIDARG.
 //  - get_Version gives "1.0" (there is only one version of this store).
 //  - A text getter gives a new string the caller frees with MAPIFreeBuffer
 //    or SysFreeString, an empty one (not null) for an empty property.
 //  - Item(i) makes a new contact object at each call.
 //  - Failing calls set their out pointer to null where they have one.
 //  - CreateItem and the collection's Add, Find, FindNext, Remove, Restrict
-//    and Sort are not built: E_NOTIMPL. So are IDispatch's four methods;
-//    callers use the interfaces early bound, as phone code does.
+//    and Sort are not emulated: the phone has them, so they stop the run
+//    rather than answer E_NOTIMPL. So do IDispatch's four methods; callers
+//    use the interfaces early bound, as phone code does.
 #include "pim/objects.h"
 
 #include <optional>
 
+#include "common/text.h"
 #include "device/platform.h"
 #include "pim/store.h"
 
 namespace handset {
 
 namespace {
+
+// A text argument as NotEmulated names it.
+std::string Quoted(BSTR text) {
+    return text ? "\"" + Narrow(text) + "\"" : std::string("null");
+}
 
 template <class Interface, const IID& kIid>
 class ComObject : public Interface, public ComObjectBase {
@@ -58,17 +65,23 @@ class ComObject : public Interface, public ComObjectBase {
         return left;
     }
 
-    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override {
+        if (auto hr = Begin("IDispatch::GetTypeInfoCount")) return *hr;
+        NotEmulated("IDispatch::GetTypeInfoCount");
+    }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-        if (ppTInfo) *ppTInfo = nullptr;
-        return E_NOTIMPL;
+        if (auto hr = Begin("IDispatch::GetTypeInfo")) return *hr;
+        NotEmulated("IDispatch::GetTypeInfo");
     }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID*) override {
+        if (auto hr = Begin("IDispatch::GetIDsOfNames")) return *hr;
+        NotEmulated("IDispatch::GetIDsOfNames",
+                    rgszNames && cNames ? "name " + Narrow(rgszNames[0]) : std::string());
     }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+    STDMETHODIMP Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                         UINT*) override {
-        return E_NOTIMPL;
+        if (auto hr = Begin("IDispatch::Invoke")) return *hr;
+        NotEmulated("IDispatch::Invoke", "dispIdMember " + std::to_string(dispIdMember));
     }
 
   protected:
@@ -109,11 +122,6 @@ template <class Interface, const IID& kIid> class AppChild : public ComObject<In
 
     IPOutlookApp* app_;
 };
-
-template <class T> HRESULT NotBuilt(T** out) {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-}
 
 // ---- Contact item ----------------------------------------------------------------
 
@@ -201,14 +209,30 @@ class Items final : public AppChild<IPOutlookItemCollection, IID_IPOutlookItemCo
         return S_OK;
     }
 
-    STDMETHODIMP Add(IDispatch** ppolItem) override { return NotBuilt(ppolItem); }
-    STDMETHODIMP Find(BSTR, IDispatch** ppItem) override { return NotBuilt(ppItem); }
-    STDMETHODIMP FindNext(IDispatch** ppItem) override { return NotBuilt(ppItem); }
-    STDMETHODIMP Remove(int) override { return E_NOTIMPL; }
-    STDMETHODIMP Restrict(BSTR, IPOutlookItemCollection** ppolItems) override {
-        return NotBuilt(ppolItems);
+    STDMETHODIMP Add(IDispatch** ppolItem) override {
+        if (auto hr = Begin("IPOutlookItemCollection::Add")) return *hr;
+        NotEmulated("IPOutlookItemCollection::Add");
     }
-    STDMETHODIMP Sort(BSTR, VARIANT_BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP Find(BSTR pwszRestriction, IDispatch** ppItem) override {
+        if (auto hr = Begin("IPOutlookItemCollection::Find")) return *hr;
+        NotEmulated("IPOutlookItemCollection::Find", "restriction " + Quoted(pwszRestriction));
+    }
+    STDMETHODIMP FindNext(IDispatch** ppItem) override {
+        if (auto hr = Begin("IPOutlookItemCollection::FindNext")) return *hr;
+        NotEmulated("IPOutlookItemCollection::FindNext");
+    }
+    STDMETHODIMP Remove(int iIndex) override {
+        if (auto hr = Begin("IPOutlookItemCollection::Remove")) return *hr;
+        NotEmulated("IPOutlookItemCollection::Remove", "index " + std::to_string(iIndex));
+    }
+    STDMETHODIMP Restrict(BSTR pwszRestriction, IPOutlookItemCollection** ppolItems) override {
+        if (auto hr = Begin("IPOutlookItemCollection::Restrict")) return *hr;
+        NotEmulated("IPOutlookItemCollection::Restrict", "restriction " + Quoted(pwszRestriction));
+    }
+    STDMETHODIMP Sort(BSTR pwszProperty, VARIANT_BOOL) override {
+        if (auto hr = Begin("IPOutlookItemCollection::Sort")) return *hr;
+        NotEmulated("IPOutlookItemCollection::Sort", "property " + Quoted(pwszProperty));
+    }
     STDMETHODIMP get_Application(IPOutlookApp** polApp) override {
         return GiveApplication("IPOutlookItemCollection::get_Application", polApp);
     }
@@ -272,14 +296,14 @@ class Application final : public ComObject<IPOutlookApp, IID_IPOutlookApp> {
         case olFolderTasks:
         case olFolderCities:
         case olFolderInfrared:
-            return E_NOTIMPL;
+            NotEmulated("IPOutlookApp::GetDefaultFolder", "olFolder " + std::to_string(olFolder));
         default:
             return E_INVALIDARG;
         }
     }
-    STDMETHODIMP CreateItem(int, IDispatch** ppPOOMObj) override {
+    STDMETHODIMP CreateItem(int olItem, IDispatch** ppPOOMObj) override {
         if (auto hr = Begin("IPOutlookApp::CreateItem")) return *hr;
-        return NotBuilt(ppPOOMObj);
+        NotEmulated("IPOutlookApp::CreateItem", "olItem " + std::to_string(olItem));
     }
     STDMETHODIMP GetItemFromOid(long oid, IDispatch** ppPOOMObj) override {
         if (auto hr = Begin("IPOutlookApp::GetItemFromOid")) return *hr;

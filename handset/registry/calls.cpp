@@ -82,7 +82,7 @@ HANDSET_API(LONG, RegCreateKeyExW,
     if (auto e = Enter("RegCreateKeyExW")) return static_cast<LONG>(*e);
     if (!lpSubKey || !phkResult || Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (dwOptions & REG_OPTION_VOLATILE)
-        Platform::Fatal("RegCreateKeyExW: volatile keys are not emulated");
+        handset::NotEmulated("RegCreateKeyExW", "dwOptions REG_OPTION_VOLATILE");
     if (dwOptions != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
     KeyPtr from;
     if (LONG r = Open(hKey, &from)) return r;

@@ -3,11 +3,10 @@
 // checked in the order a caller would meet the errors: pointers, then
 // handles and device ids, then versions, then the rest.
 //
-// Notification is by event only: lineInitializeEx refuses the hidden window
-// (LINEERR_OPERATIONUNAVAIL, not emulated), and completion ports
-// (LINEERR_INVALPARAM, Windows CE has none). An application that asks for a
-// version below 2.0 would be notified through a hidden window, so it is
-// refused the same way.
+// Notification is by event only: the hidden window is not emulated, so
+// lineInitializeEx stops the run for it (and for a version below 2.0, whose
+// messages would come that way); completion ports get LINEERR_INVALPARAM, as
+// Windows CE has none.
 #include <windows.h>
 #include <tapi.h>
 
@@ -96,7 +95,9 @@ LONG CheckDeviceCall(CellularNetwork& net, HLINEAPP hLineApp, DWORD device, DWOR
                      const CellularNetwork::Line** line) {
     *app = net.FindApp(hLineApp);
     if (!*app) return LINEERR_INVALAPPHANDLE;
-    // LINEMAPPER is not emulated: it is as unknown as any other id.
+    // Windows CE's lineOpen takes a valid device id only, with no line
+    // mapper: LINEMAPPER is as unknown there as any other id, so this is the
+    // phone's own error and not a gap in the handset.
     *line = net.FindLineDevice(device);
     if (!*line) return LINEERR_BADDEVICEID;
     if (!VersionFits(**line, version) || version > (*app)->version)
@@ -123,13 +124,15 @@ HANDSET_API(LONG, lineInitializeEx,
     if (!lphLineApp || !lpdwNumDevs || !lpdwAPIVersion) return Error(LINEERR_INVALPOINTER);
     DWORD wanted = *lpdwAPIVersion;
     if (wanted < handset::kTapiLowVersion) return Error(LINEERR_INCOMPATIBLEAPIVERSION);
-    if (wanted < 0x00020000) return Error(LINEERR_OPERATIONUNAVAIL);
+    if (wanted < 0x00020000)
+        handset::NotEmulated("lineInitializeEx", "dwAPIVersion " + handset::Hex32(wanted));
     LPLINEINITIALIZEEXPARAMS params = lpLineInitializeExParams;
     if (!params) return Error(LINEERR_INVALPOINTER);
     if (params->dwTotalSize < sizeof(LINEINITIALIZEEXPARAMS))
         return Error(LINEERR_STRUCTURETOOSMALL);
     if (params->dwOptions == LINEINITIALIZEEXOPTION_USEHIDDENWINDOW)
-        return Error(LINEERR_OPERATIONUNAVAIL);
+        handset::NotEmulated("lineInitializeEx",
+                             "dwOptions LINEINITIALIZEEXOPTION_USEHIDDENWINDOW");
     if (params->dwOptions != LINEINITIALIZEEXOPTION_USEEVENT) return Error(LINEERR_INVALPARAM);
 
     CellularNetwork& net = Network();
@@ -230,8 +233,8 @@ HANDSET_API(LONG, lineOpen,
     if (LONG error =
             CheckDeviceCall(net, hLineApp, dwDeviceID, dwAPIVersion, dwExtVersion, &app, &line))
         return Error(error);
-    if (dwPrivileges & (LINEOPENOPTION_SINGLEADDRESS | LINEOPENOPTION_PROXY))
-        return Error(LINEERR_OPERATIONUNAVAIL); // open options are not emulated
+    // Windows CE takes call privileges alone here; the desktop's open
+    // options (LINEOPENOPTION_*) are as invalid to it as any other bit.
     switch (dwPrivileges) {
     case LINECALLPRIVILEGE_NONE:
     case LINECALLPRIVILEGE_MONITOR:

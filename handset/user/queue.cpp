@@ -113,6 +113,7 @@ HANDSET_API(BOOL, PeekMessageW,
 }
 
 HANDSET_API(BOOL, TranslateMessage, (const MSG* lpMsg), (lpMsg)) {
+    (void)Enter("TranslateMessage"); // no failure result: counted and slowed only
     if (!lpMsg || lpMsg->message != WM_KEYDOWN) return FALSE;
     // Keys that stand for a character get their WM_CHAR, next in the queue.
     WPARAM vk = lpMsg->wParam;
@@ -133,12 +134,14 @@ HANDSET_API(BOOL, TranslateMessage, (const MSG* lpMsg), (lpMsg)) {
 }
 
 HANDSET_API(LRESULT, DispatchMessageW, (const MSG* lpMsg), (lpMsg)) {
+    (void)Enter("DispatchMessageW");      // its result is the window's: counted and slowed only
     if (!lpMsg || !lpMsg->hwnd) return 0; // thread messages have no window to go to
     // No window exists yet on the handset, so no window handle is valid.
     return Fail(ERROR_INVALID_WINDOW_HANDLE, LRESULT(0));
 }
 
 HANDSET_API(void, PostQuitMessage, (int nExitCode), (nExitCode)) {
+    (void)Enter("PostQuitMessage"); // void: counted and slowed only
     MessageQueue& q = handset::OwnQueue();
     q.quitPending = true;
     q.quitCode = nExitCode;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "device/device.h"
+#include "device/seeded_test.h"
+#include "kernel/heap.h"
 #include "registry/registry.h"
 #include "settings.h"
 
@@ -192,6 +194,41 @@ TEST(Settings, AFailedWriteReportsFalse) {
         return DWORD(0);
     });
     EXPECT_FALSE(d.Get<handset::Registry>().Get(HKEY_LOCAL_MACHINE, kPath, u"OnStartDelay"));
+}
+
+// Whatever the platform does, a reader gives the stored value or its
+// default, and the process holds nothing once it ends.
+TEST(Settings, UnderRandomFaultsEachReadGivesTheValueOrTheDefaultAndNothingLeaks) {
+    // A close or free that fails leaks on the phone too; the plan leaves them
+    // alone so that what is checked is what the program gives back itself.
+    auto mayFail = [](std::string_view call) {
+        return call != "RegCloseKey" && call != "LocalFree";
+    };
+    std::vector<uint64_t> seeds = handset::SeedsToRun({1, 2, 3, 4, 5, 6, 7, 8});
+    int stored = 0, fellBack = 0;
+    for (uint64_t seed : seeds) {
+        HANDSET_SEED_TRACE(seed);
+        Device d;
+        for (const Setting& s : kSettings)
+            d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, s.name, s.fallback + 1);
+        DWORD pid = d.StartProcess("settings", [&] {
+            d.faults().Random(seed, 0.2, mayFail);
+            SettingsKey key;
+            for (const Setting& s : kSettings) {
+                int got = s.read(key);
+                EXPECT_TRUE(got == s.fallback + 1 || got == s.fallback) << N(s.name) << " " << got;
+                ++(got == s.fallback ? fellBack : stored);
+            }
+            return DWORD(0);
+        });
+        ASSERT_TRUE(d.RunUntilExit(pid, 1000));
+        EXPECT_EQ(0, d.Held(pid, handset::kRegistryKey));
+        EXPECT_EQ(0, d.Held(pid, handset::kHeapBlock));
+    }
+    if (seeds.size() > 1) { // the plan must have led both ways to mean anything
+        EXPECT_GT(stored, 0);
+        EXPECT_GT(fellBack, 0);
+    }
 }
 
 TEST(SettingsTables, EveryPositionAndTheFallbackOutsideThem) {

@@ -186,6 +186,18 @@ TEST(RegDriverDeathTest, AKeyDeeperThan512LevelsEndsTheRun) {
         "a key path 513 levels deep under HKEY_CURRENT_USER; keys go 512 deep at most");
 }
 
+TEST(RegCreateKeyExDeathTest, AVolatileKeyIsNotEmulated) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            Device d;
+            HKEY key = nullptr;
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"A", 0, nullptr, REG_OPTION_VOLATILE, 0, nullptr,
+                            &key, nullptr);
+        },
+        "not emulated: RegCreateKeyExW: dwOptions REG_OPTION_VOLATILE");
+}
+
 TEST(RegQueryValueEx, SizesAndErrorMoreData) {
     Device d;
     const std::vector<BYTE> six = {1, 2, 3, 4, 5, 6};

@@ -4,7 +4,6 @@
 // the results the rest of the lock screen relies on.
 #include <climits>
 #include <cstdio>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 
 #include "blend.h"
 #include "blend_model.h"
+#include "common/prng.h"
 
 using model::Kernel;
 
@@ -182,10 +182,8 @@ TEST(MaskedKernels, MatchModelForEveryDestinationAndWeightPair) {
 // masks mixing 0x0000, 0xFFFF and arbitrary weights.
 TEST(AllKernels, MatchModelOnRandomAreas) {
     std::printf("random seed %u\n", RandomSeed);
-    std::mt19937 rng(RandomSeed);
-    auto uniform = [&rng](int lo, int hi) {
-        return std::uniform_int_distribution<int>(lo, hi)(rng);
-    };
+    handset::Prng rng(RandomSeed);
+    auto uniform = [&rng](int lo, int hi) { return static_cast<int>(rng.Between(lo, hi)); };
     auto randomPixel = [&] { return static_cast<WORD>(uniform(0, 0xFFFF)); };
     auto maskPixel = [&]() -> WORD {
         switch (uniform(0, 3)) {
@@ -301,18 +299,18 @@ TEST(OverlayKernels, KeepBlackAndWhiteForEveryColour) {
 
 // Whole areas, small and large, that must come back exactly as they were.
 TEST(AllKernels, LeaveAreaUntouchedAtLevel63OrUnderFullMask) {
-    std::mt19937 rng(RandomSeed + 1);
+    handset::Prng rng(RandomSeed + 1);
     for (Kernel k : model::AllKernels) {
         for (int size : {7, 90}) {
             Surface dst(size, size, 1, 2, false);
             for (WORD& p : dst.pixels)
-                p = static_cast<WORD>(rng());
+                p = static_cast<WORD>(rng.Next());
             std::vector<WORD> before = dst.pixels;
             Surface fullMask(size, size, 0, 0, false);
             std::fill(fullMask.pixels.begin(), fullMask.pixels.end(), 0xFFFF);
             Surface randomMask = fullMask;
             for (WORD& p : randomMask.pixels)
-                p = static_cast<WORD>(rng());
+                p = static_cast<WORD>(rng.Next());
 
             if (model::TakesLevel(k)) {
                 model::Run(k, 63, 0xFFFF, dst.Origin(), randomMask.Origin(), size, size,

@@ -2,12 +2,12 @@
 // overflow, alpha to level, the choice of kernel, and where the mask lines
 // up with the destination once both rectangles are clipped.
 #include <climits>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "blend_model.h"
+#include "common/prng.h"
 #include "pixelview.h"
 
 using model::Kernel;
@@ -303,12 +303,12 @@ TEST(FillBlended, AlignsMaskWithDestinationAfterClipping) {
         {__LINE__, full, full, Rect(16, 3, 0, 0), Rect(1, 1, 5, 4), Rect(0, 0, 0, 0), 0, 0},
         {__LINE__, full, full, Rect(-5, 3, 0, 0), Rect(1, 1, 5, 4), Rect(0, 0, 0, 0), 0, 0},
     };
-    std::mt19937 rng(7);
+    handset::Prng rng(7);
     for (const Case& c : cases) {
         Canvas dst(20, 12, c.dstBounds, 0x0000);
         Canvas mask(18, 12, c.maskBounds, 0x0000);
         for (WORD& p : mask.pixels)
-            p = (rng() & 1) ? 0xFFFF : 0x0000;
+            p = rng.Chance(0.5) ? 0xFFFF : 0x0000;
         FillBlended(255, 0xFFFF, &dst.view, &mask.view, &c.dstRect, &c.maskRect, 0);
         for (int y = 0; y < 12; ++y) {
             for (int x = 0; x < 20; ++x) {
