@@ -173,17 +173,12 @@ TEST(FontErrors, NameTheMissingFileAndWhereItWasLookedFor) {
         int line;
         std::vector<std::string> folders;
         LONG height, weight;
-        std::vector<std::string> parts; // each in the message
+        std::string says;
     } cases[] = {
-        {__LINE__,
-         {"/nowhere", "/nor/here"},
-         -16,
-         400,
-         {"tahoma.ttf: not found in /nowhere, /nor/here"}},
-        {__LINE__, {dir.string()}, -16, 400, {"DejaVuSans.ttf: not found in " + dir.string()}},
-        {__LINE__, {dir.string()}, -16, 700, {(dir / "tahomabd.ttf").string(), "not a font"}},
-        {__LINE__, FontLibrary::DefaultFolders(), -5000, 400, {"font height -5000", "1024"}},
-        {__LINE__, FontLibrary::DefaultFolders(), 7000, 400, {"font height 7000"}},
+        {__LINE__, {"/a", "/b"}, -16, 400, "tahoma.ttf: not found in /a, /b (fonts-wine and"},
+        {__LINE__, {dir.string()}, -16, 400, "DejaVuSans.ttf: not found in " + dir.string()},
+        {__LINE__, {dir.string()}, -16, 700, (dir / "tahomabd.ttf").string() + ": not a font"},
+        {__LINE__, FontLibrary::DefaultFolders(), -5000, 400, "font height -5000: an em of 5000"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -193,8 +188,7 @@ TEST(FontErrors, NameTheMissingFileAndWhereItWasLookedFor) {
         request.weight = c.weight;
         std::string error;
         EXPECT_FALSE(fonts.Open(request, &error));
-        for (const std::string& part : c.parts)
-            EXPECT_NE(std::string::npos, error.find(part)) << error;
+        EXPECT_EQ(0u, error.rfind(c.says, 0)) << error;
     }
     fs::remove_all(dir);
 }

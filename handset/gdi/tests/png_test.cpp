@@ -81,7 +81,7 @@ TEST(Png, ErrorsNameTheFile) {
         {__LINE__, true, dir / "missing" / "a.png", nullptr, "No such file or directory"},
         {__LINE__, true, dir / "b.png", &wrongSize, "2 x 2 with 3 bytes"},
         {__LINE__, false, dir / "none.png", nullptr, "No such file or directory"},
-        {__LINE__, false, dir / "text.png", nullptr, "cannot read PNG"},
+        {__LINE__, false, dir / "text.png", nullptr, "cannot read PNG: Not a PNG file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
