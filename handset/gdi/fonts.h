@@ -40,8 +40,10 @@ struct FontRequest {
 
 // TEXTMETRICW's fields, as GetTextMetricsW fills them.
 struct TextMetrics {
-    LONG height = 0;          // ascent + descent
-    LONG ascent = 0;          // usWinAscent scaled to the em, rounded
+    LONG height = 0; // ascent + descent
+    // usWinAscent scaled to the em, rounded. Not the VDMX table: Wine's holds
+    // the glyphs' extremes (17 and 4 at 16 pixels), not Tahoma's metrics.
+    LONG ascent = 0;
     LONG descent = 0;         // usWinDescent likewise
     LONG internalLeading = 0; // height - em
     // hhea lineGap less what the win metrics already add over hhea's
