@@ -1,7 +1,33 @@
 // Shared test helpers.
 #include "testing/testing.h"
 
+#include <cstdio>
+
 namespace handset::testing {
+
+std::string Hex(uint32_t value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(value));
+    return buffer;
+}
+
+std::string Hex(const std::vector<unsigned char>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char b : bytes) {
+        if (!out.empty()) out += ' ';
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+std::string Join(const std::vector<std::string>& pieces, std::string_view separator) {
+    std::string out;
+    for (const std::string& p : pieces)
+        (out += p) += separator;
+    return out;
+}
 
 ::testing::AssertionResult HoldsNothing(const Device& d, DWORD pid) {
     for (auto& [kind, n] : d.HeldBy(pid))

@@ -5,17 +5,9 @@
 
 #include "core/lock_state.h"
 
-namespace {
-
-// The monitor's program-wide state; the main thread starts and stops it.
-struct CallMonitor {
-    HANDLE stopEvent; // manual reset, set by the main thread to end the monitor
-    HANDLE thread;
-    DWORD mainThreadId; // written before the thread first runs
-    CellLine line;
-};
-
 CallMonitor g_monitor;
+
+namespace {
 
 const DWORD kDevCapsProbeSize = sizeof(LINEDEVCAPS); // 292 bytes, as TAPI 2.0 applications pass
 

@@ -20,6 +20,15 @@ struct CellLine {
     HANDLE messageEvent; // set by TAPI while messages wait; TAPI's own, never closed here
 };
 
+// The monitor's program-wide record; the main thread starts and stops it.
+struct CallMonitor {
+    HANDLE stopEvent; // manual reset, set by the main thread to end the monitor
+    HANDLE thread;
+    DWORD mainThreadId; // written before the thread first runs
+    CellLine line;
+};
+extern CallMonitor g_monitor;
+
 // Starts the thread, which posts its messages to mainThreadId.
 BOOL StartCallMonitor(DWORD mainThreadId);
 // Stops the thread and frees what the monitor holds; safe when nothing was started.

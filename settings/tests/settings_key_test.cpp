@@ -129,18 +129,19 @@ TEST(SettingsKey, HoldsNothingAfterAnyOperation) {
          TRUE},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         DWORD pid = d.StartProcess("settings", [&] {
             SettingsKey key;
             c.setup(d);
-            EXPECT_EQ(c.want, c.operation(key)) << "line " << c.line << ": " << c.what;
-            EXPECT_EQ(kIdle, Held(d)) << "line " << c.line << ": " << c.what;
+            EXPECT_EQ(c.want, c.operation(key)) << "" << c.what;
+            EXPECT_EQ(kIdle, Held(d)) << "" << c.what;
             d.faults().Clear();
             return DWORD(0);
         });
         d.RunUntilExit(pid, 1000);
-        EXPECT_EQ(0, d.Held(pid, handset::kRegistryKey)) << "line " << c.line;
-        EXPECT_EQ(0, d.Held(pid, handset::kHeapBlock)) << "line " << c.line << ": path freed";
+        EXPECT_EQ(0, d.Held(pid, handset::kRegistryKey));
+        EXPECT_EQ(0, d.Held(pid, handset::kHeapBlock)) << "path freed";
     }
 }
 
@@ -156,6 +157,7 @@ TEST(SettingsKey, ReadsTheFirstTwoBytesAsASigned16BitNumber) {
         {__LINE__, 0x8000, -32768}, {__LINE__, 0x12345, 0x2345},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"V", c.stored);
         SHORT got = 99;
@@ -165,8 +167,8 @@ TEST(SettingsKey, ReadsTheFirstTwoBytesAsASigned16BitNumber) {
             ok = key.ReadDword(u"v", &got);
             return DWORD(0);
         });
-        EXPECT_TRUE(ok) << "line " << c.line;
-        EXPECT_EQ(c.want, got) << "line " << c.line << ": stored " << c.stored;
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(c.want, got) << "stored " << c.stored;
     }
 }
 
@@ -201,15 +203,16 @@ TEST(SettingsKey, ADwordOfFewerThanTwoBytesFailsTheRead) {
         {__LINE__, {0x07}, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         SetRaw(d, u"V", REG_DWORD, c.data);
         if (c.otherValue) SetRaw(d, u"Blob", REG_BINARY, {1, 2, 3, 4, 5, 6, 7, 8});
         d.Call([&] {
             SettingsKey key;
             SHORT v = 42;
-            EXPECT_FALSE(key.ReadDword(u"V", &v)) << "line " << c.line;
-            EXPECT_EQ(42, v) << "line " << c.line;
-            EXPECT_EQ(kIdle, Held(d)) << "line " << c.line;
+            EXPECT_FALSE(key.ReadDword(u"V", &v));
+            EXPECT_EQ(42, v);
+            EXPECT_EQ(kIdle, Held(d));
             return DWORD(0);
         });
     }
@@ -296,6 +299,7 @@ TEST(SettingsKey, WriteStoresFourLittleEndianBytes) {
         {__LINE__, -2147483647 - 1, 0x80000000},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         BOOL ok = FALSE;
         d.Call([&] {
@@ -303,16 +307,15 @@ TEST(SettingsKey, WriteStoresFourLittleEndianBytes) {
             ok = key.WriteDword(u"V", c.value);
             return DWORD(0);
         });
-        EXPECT_TRUE(ok) << "line " << c.line;
+        EXPECT_TRUE(ok);
         auto v = d.Get<handset::Registry>().Get(HKEY_LOCAL_MACHINE, kPath, u"V");
-        ASSERT_TRUE(v) << "line " << c.line;
-        EXPECT_EQ(DWORD(REG_DWORD), v->type) << "line " << c.line;
+        ASSERT_TRUE(v);
+        EXPECT_EQ(DWORD(REG_DWORD), v->type);
         EXPECT_EQ(
             c.stored,
-            d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, kPath, u"V").value_or(0xBAD))
-            << "line " << c.line;
+            d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, kPath, u"V").value_or(0xBAD));
         auto writes = d.timeline().Find("registry.write");
-        ASSERT_EQ(1u, writes.size()) << "line " << c.line;
-        EXPECT_EQ(std::to_string(c.stored), writes[0]->Get("dword")) << "line " << c.line;
+        ASSERT_EQ(1u, writes.size());
+        EXPECT_EQ(std::to_string(c.stored), writes[0]->Get("dword"));
     }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/device.h"
+#include "testing/testing.h"
 #include "device/seeded_test.h"
 #include "kernel/heap.h"
 #include "registry/registry.h"
@@ -37,9 +38,7 @@ const Setting kSettings[] = {
     {u"DropOutgoing", ReadDropOutgoing, WriteDropOutgoing, 0},
 };
 
-std::string N(const char16_t* s) {
-    return handset::Narrow(s);
-}
+using handset::testing::N;
 
 } // namespace
 
@@ -106,6 +105,7 @@ TEST(Settings, StartAfterResetLooksAtTheLow16Bits) {
         {__LINE__, 65536, FALSE}, {__LINE__, 65537, TRUE}, {__LINE__, 0xFFFFFFFF, TRUE},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, kPath, u"StartAfterReset",
                                             c.stored);
@@ -115,7 +115,7 @@ TEST(Settings, StartAfterResetLooksAtTheLow16Bits) {
             got = ReadStartAfterReset(key);
             return DWORD(0);
         });
-        EXPECT_EQ(c.want, got) << "line " << c.line << ": stored " << c.stored;
+        EXPECT_EQ(c.want, got) << "stored " << c.stored;
     }
 }
 
@@ -145,6 +145,7 @@ TEST(Settings, ADwordOfTwoOrThreeBytesGivesItsFirstTwo) {
         {__LINE__, {0x01}, 4}, // too short: the default
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         d.Get<handset::Registry>().SetValue(HKEY_LOCAL_MACHINE, kPath, u"RegularSoundDelay",
                                             REG_DWORD, c.stored);
@@ -154,7 +155,7 @@ TEST(Settings, ADwordOfTwoOrThreeBytesGivesItsFirstTwo) {
             got = ReadRegularSoundDelay(key);
             return DWORD(0);
         });
-        EXPECT_EQ(c.want, got) << "line " << c.line;
+        EXPECT_EQ(c.want, got);
     }
 }
 
@@ -288,9 +289,10 @@ TEST(SettingsTables, ListCountsMatchTheirTables) {
         {__LINE__, RegularSoundBeforeCount(), 10, RegularSoundBeforeMs, 20000, 5000},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.want, c.count) << "line " << c.line;
-        EXPECT_EQ(c.last, c.ms(c.count - 1)) << "line " << c.line << ": the last listed entry";
-        EXPECT_EQ(c.fallback, c.ms(c.count)) << "line " << c.line << ": one past the list";
+        SCOPED_TRACE("line " + std::to_string(c.line));
+        EXPECT_EQ(c.want, c.count);
+        EXPECT_EQ(c.last, c.ms(c.count - 1)) << "the last listed entry";
+        EXPECT_EQ(c.fallback, c.ms(c.count)) << "one past the list";
     }
 }
 

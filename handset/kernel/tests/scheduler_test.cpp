@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/device.h"
+#include "testing/testing.h"
 
 using handset::Device;
 
@@ -19,12 +20,7 @@ struct Steps {
     void Note(const std::string& what) { log.push_back(std::to_string(d.Now()) + " " + what); }
 };
 
-std::string Join(const std::vector<std::string>& v) {
-    std::string out;
-    for (auto& s : v)
-        out += s + "\n";
-    return out;
-}
+using handset::testing::Join;
 
 } // namespace
 

@@ -13,6 +13,7 @@
 #include <pimstore.h>
 
 #include "device/device.h"
+#include "testing/testing.h"
 #include "pim/store.h"
 
 using handset::ContactRecord;
@@ -25,9 +26,7 @@ namespace {
 using TextGetter = HRESULT (STDMETHODCALLTYPE IContact::*)(BSTR*);
 
 std::string Hex(HRESULT hr) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(hr));
-    return buffer;
+    return handset::testing::Hex(static_cast<uint32_t>(hr));
 }
 
 // The property's text, freed again; an error reads as "error 0x...".

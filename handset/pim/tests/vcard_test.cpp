@@ -10,6 +10,7 @@
 #include <string>
 
 #include "device/device.h"
+#include "testing/testing.h"
 #include "pim/store.h"
 #include "pim/vcard.h"
 
@@ -46,12 +47,7 @@ std::string Filled(const ContactRecord& c) {
     return out;
 }
 
-std::string Join(const std::vector<std::string>& lines) {
-    std::string out;
-    for (auto& l : lines)
-        out += l + "\n";
-    return out;
-}
+using handset::testing::Join;
 
 std::filesystem::path VcardDir() {
     return std::filesystem::path(PIM_TESTDATA) / "vcard";

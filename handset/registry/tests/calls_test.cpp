@@ -16,9 +16,7 @@ namespace {
 
 const std::u16string kApp = u"Software\\Apps\\Test";
 
-std::string N(std::u16string_view s) {
-    return handset::Narrow(s);
-}
+using handset::testing::N;
 
 } // namespace
 
@@ -50,13 +48,17 @@ TEST(RegOpenKeyEx, ReportsTheDocumentedErrors) {
         {__LINE__, HKEY(nullptr), u"Software", 0, ERROR_INVALID_HANDLE},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         HKEY key = HKEY(uintptr_t(0xBAD));
+        SetLastError(handset::testing::kLastErrorSentinel);
         LONG r = RegOpenKeyExW(c.root, c.path, c.options, KEY_READ, &key);
-        EXPECT_EQ(c.want, r) << "line " << c.line;
+        EXPECT_EQ(c.want, r);
+        EXPECT_EQ(handset::testing::kLastErrorSentinel, GetLastError())
+            << "the error is the result; the last error stays";
         if (r == ERROR_SUCCESS) {
-            EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key)) << "line " << c.line;
+            EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
         } else {
-            EXPECT_EQ(HKEY(uintptr_t(0xBAD)), key) << "line " << c.line << ": output untouched";
+            EXPECT_EQ(HKEY(uintptr_t(0xBAD)), key) << "output untouched";
         }
     }
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
@@ -105,13 +107,13 @@ TEST(RegCreateKeyEx, MakesTheKeysAboveAndTellsNewFromExisting) {
         {__LINE__, u"", REG_OPENED_EXISTING_KEY},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         HKEY key = nullptr;
         DWORD disposition = 0;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, c.path, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, &disposition))
-            << "line " << c.line;
-        EXPECT_EQ(c.disposition, disposition) << "line " << c.line;
-        EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key)) << "line " << c.line;
+                                                 KEY_ALL_ACCESS, nullptr, &key, &disposition));
+        EXPECT_EQ(c.disposition, disposition);
+        EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
     }
     EXPECT_TRUE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, u"Software"));
     EXPECT_TRUE(d.Get<handset::Registry>().KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Apps"));
@@ -227,23 +229,23 @@ TEST(RegQueryValueEx, SizesAndErrorMoreData) {
         {__LINE__, u"Missing", false, false, 0, ERROR_FILE_NOT_FOUND, 0, false},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         BYTE buffer[16];
         std::memset(buffer, 0xAA, sizeof buffer);
         DWORD size = c.size;
         DWORD type = 0xEEEE;
         LONG r = RegQueryValueExW(key, c.name, nullptr, &type, c.withData ? buffer : nullptr,
                                   c.withSize ? &size : nullptr);
-        EXPECT_EQ(c.want, r) << "line " << c.line;
+        EXPECT_EQ(c.want, r);
         if (c.withSize) {
-            EXPECT_EQ(c.wantSize, size) << "line " << c.line;
+            EXPECT_EQ(c.wantSize, size);
         }
         if (r == ERROR_SUCCESS || r == ERROR_MORE_DATA) {
-            EXPECT_EQ(DWORD(REG_BINARY), type) << "line " << c.line;
+            EXPECT_EQ(DWORD(REG_BINARY), type);
         }
         std::vector<BYTE> got(buffer, buffer + 6);
-        EXPECT_EQ(c.wantCopied ? six : std::vector<BYTE>(6, 0xAA), got)
-            << "line " << c.line << ": " << Hex(got);
-        EXPECT_EQ(0xAA, buffer[6]) << "line " << c.line << ": nothing past the data";
+        EXPECT_EQ(c.wantCopied ? six : std::vector<BYTE>(6, 0xAA), got) << "" << Hex(got);
+        EXPECT_EQ(0xAA, buffer[6]) << "nothing past the data";
     }
     // The type is optional.
     BYTE buffer[8];
@@ -281,16 +283,15 @@ TEST(RegSetValueEx, KeepsTypeAndBytesOfEveryKind) {
         {__LINE__, 0x12345, {9}}, // a type the platform does not name
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"V", 0, c.type, c.data.data(),
-                                                static_cast<DWORD>(c.data.size())))
-            << "line " << c.line;
+                                                static_cast<DWORD>(c.data.size())));
         BYTE buffer[32] = {};
         DWORD size = sizeof buffer, type = 0;
-        ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, u"V", nullptr, &type, buffer, &size))
-            << "line " << c.line;
-        EXPECT_EQ(c.type, type) << "line " << c.line;
+        ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, u"V", nullptr, &type, buffer, &size));
+        EXPECT_EQ(c.type, type);
         std::vector<BYTE> got(buffer, buffer + size);
-        EXPECT_EQ(c.data, got) << "line " << c.line << ": " << Hex(got);
+        EXPECT_EQ(c.data, got) << "" << Hex(got);
     }
     EXPECT_EQ(1u, d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kApp).size())
         << "one value, rewritten";
@@ -463,16 +464,16 @@ TEST(RegQueryInfoKey, ClassAndErrorMoreData) {
         {__LINE__, 0, ERROR_MORE_DATA, 8, "????"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         WCHAR buffer[16];
         std::fill(std::begin(buffer), std::end(buffer), u'?');
         DWORD chars = c.chars, values = 99;
         EXPECT_EQ(c.want, RegQueryInfoKeyW(key, buffer, &chars, nullptr, nullptr, nullptr, nullptr,
-                                           &values, nullptr, nullptr, nullptr, nullptr))
-            << "line " << c.line;
-        EXPECT_EQ(c.wantChars, chars) << "line " << c.line;
-        EXPECT_EQ(0u, values) << "line " << c.line << ": counts are given either way";
+                                           &values, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(c.wantChars, chars);
+        EXPECT_EQ(0u, values) << "counts are given either way";
         std::u16string text(buffer, buffer + std::strlen(c.wantText));
-        EXPECT_EQ(c.wantText, N(text)) << "line " << c.line;
+        EXPECT_EQ(c.wantText, N(text));
     }
     DWORD chars = 0;
     EXPECT_EQ(ERROR_SUCCESS,

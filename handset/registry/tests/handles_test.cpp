@@ -203,6 +203,7 @@ TEST(RegFaults, EachCallReturnsThePlannedErrorAndChangesNothing) {
          }},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, u"Software\\T", u"V", 1);
         d.Get<handset::Registry>().CreateKey(HKEY_LOCAL_MACHINE, u"Software\\T\\Sub");
@@ -210,18 +211,15 @@ TEST(RegFaults, EachCallReturnsThePlannedErrorAndChangesNothing) {
         d.Call([&] {
             HKEY key = OpenKey(HKEY_LOCAL_MACHINE, u"Software\\T");
             d.faults().FailAlways(c.function, ERROR_ACCESS_DENIED);
-            EXPECT_EQ(ERROR_ACCESS_DENIED, c.call(key)) << "line " << c.line << ": " << c.function;
+            EXPECT_EQ(ERROR_ACCESS_DENIED, c.call(key)) << "" << c.function;
             d.faults().Clear();
-            EXPECT_EQ(1, d.Held(GetCurrentProcessId(), handset::kRegistryKey))
-                << "line " << c.line << ": " << c.function;
+            EXPECT_EQ(1, d.Held(GetCurrentProcessId(), handset::kRegistryKey)) << "" << c.function;
             RegCloseKey(key);
             return DWORD(0);
         });
-        EXPECT_EQ(before, d.Get<handset::Registry>().SaveRegText())
-            << "line " << c.line << ": " << c.function;
+        EXPECT_EQ(before, d.Get<handset::Registry>().SaveRegText()) << "" << c.function;
         EXPECT_EQ(0u, d.timeline().Count("registry.write") + d.timeline().Count("registry.delete") +
-                          d.timeline().Count("registry.create"))
-            << "line " << c.line;
+                          d.timeline().Count("registry.create"));
     }
 }
 

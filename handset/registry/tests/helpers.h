@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/device.h"
+#include "testing/testing.h"
 #include "registry/registry.h"
 
 namespace regtest {
@@ -28,16 +29,7 @@ inline std::vector<BYTE> Dword(DWORD v) {
     return {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)};
 }
 
-inline std::string Hex(const std::vector<BYTE>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (BYTE b : bytes) {
-        if (!out.empty()) out += ' ';
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
+using handset::testing::Hex;
 
 inline std::string Describe(const std::optional<handset::RegValue>& v) {
     if (!v) return "(no value)";

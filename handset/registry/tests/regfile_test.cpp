@@ -67,15 +67,14 @@ TEST(RegFileLoad, EachKindOfValueLine) {
         {__LINE__, "\"Long\"=hex(7):61,00,\\\r\n  00,00", u"Long", {REG_MULTI_SZ, {'a', 0, 0, 0}}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         std::string text =
             "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Apps\\Tessaril]\n" + c.text + "\n";
-        ASSERT_EQ("", Load(d, text)) << "line " << c.line;
+        ASSERT_EQ("", Load(d, text));
         auto got = d.Get<handset::Registry>().Get(HKEY_LOCAL_MACHINE, kKey, c.name);
-        EXPECT_EQ(c.want, got.value_or(RegValue{0xDEAD, {}}))
-            << "line " << c.line << ": " << Describe(got);
-        EXPECT_EQ(1u, d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kKey).size())
-            << "line " << c.line;
+        EXPECT_EQ(c.want, got.value_or(RegValue{0xDEAD, {}})) << "" << Describe(got);
+        EXPECT_EQ(1u, d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kKey).size());
     }
 }
 
@@ -147,11 +146,11 @@ TEST(RegFileLoad, HeadersAndEncodings) {
          u"wide Ж"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
-        ASSERT_EQ("", Load(d, c.text)) << "line " << c.line;
+        ASSERT_EQ("", Load(d, c.text));
         auto got = d.Get<handset::Registry>().GetString(HKEY_LOCAL_MACHINE, u"K", u"V");
-        EXPECT_EQ(handset::Narrow(c.want), handset::Narrow(got.value_or(u"(none)")))
-            << "line " << c.line;
+        EXPECT_EQ(handset::Narrow(c.want), handset::Narrow(got.value_or(u"(none)")));
     }
 }
 
@@ -216,8 +215,9 @@ TEST(RegFileLoad, ErrorsNameTheSourceAndLine) {
          "phone.reg:2: UTF-16 text cut in the middle of a character"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
-        EXPECT_EQ(c.want, Load(d, c.text)) << "line " << c.line;
+        EXPECT_EQ(c.want, Load(d, c.text));
     }
 }
 

@@ -168,10 +168,11 @@ TEST(ResFile, StringsByIdAndLanguage) {
         {__LINE__, 0x10000, 0, std::nullopt},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         auto got = res.String(c.id, c.language);
-        EXPECT_EQ(c.want.has_value(), got.has_value()) << "line " << c.line;
+        EXPECT_EQ(c.want.has_value(), got.has_value());
         if (got && c.want) {
-            EXPECT_EQ(handset::Narrow(*c.want), handset::Narrow(*got)) << "line " << c.line;
+            EXPECT_EQ(handset::Narrow(*c.want), handset::Narrow(*got));
         }
     }
 }
@@ -206,9 +207,10 @@ TEST(ResFile, FindComparesAsFindResource) {
         {__LINE__, 10, 132, 0, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         const ResEntry* e = res.Find(c.type, c.name, c.language);
         EXPECT_EQ(c.want, e ? e->data[0] : 0)
-            << "line " << c.line << ": " << c.type.Describe() << " " << c.name.Describe();
+            << "" << c.type.Describe() << " " << c.name.Describe();
     }
 }
 
@@ -272,13 +274,14 @@ TEST(ResFile, BrokenFilesAreRefusedAtTheByteThatBreaksThem) {
         {__LINE__, withEntry(14, 1, IconGroupData(1, 1, {7})), 82, "RT_ICON 7, which is missing"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         ResFile res;
         std::string error;
-        EXPECT_FALSE(ResFile::Parse(c.bytes, "bad.res", &res, &error)) << "line " << c.line;
+        EXPECT_FALSE(ResFile::Parse(c.bytes, "bad.res", &res, &error));
         const std::string at = "bad.res: byte " + std::to_string(c.offset) + ": ";
         EXPECT_TRUE(error.starts_with(at) && error.find(c.what) != std::string::npos)
-            << "line " << c.line << ": " << error;
-        EXPECT_TRUE(res.entries().empty()) << "line " << c.line << ": the output was touched";
+            << "" << error;
+        EXPECT_TRUE(res.entries().empty()) << "the output was touched";
     }
 }
 
@@ -339,12 +342,13 @@ TEST(IconImage, HeaderChecks) {
         {__LINE__, image(16, 32, 32, 39), "byte 0: image of 39 bytes"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         handset::IconImageInfo info;
         std::string got;
         if (ReadIconImage(c.bytes, &info, &got))
             got = std::to_string(info.width) + "x" + std::to_string(info.height) + "x" +
                   std::to_string(info.bitCount) + " " + std::to_string(info.paletteColours) + " " +
                   std::to_string(info.colourBytes) + " " + std::to_string(info.maskBytes);
-        EXPECT_TRUE(got.starts_with(c.want)) << "line " << c.line << ": " << got;
+        EXPECT_TRUE(got.starts_with(c.want)) << "" << got;
     }
 }

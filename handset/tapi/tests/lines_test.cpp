@@ -221,12 +221,15 @@ TEST(LineGetDevCaps, Errors) {
     App a = Initialized();
     LINEDEVCAPS caps{};
     caps.dwTotalSize = sizeof caps;
+    SetLastError(handset::testing::kLastErrorSentinel);
     EXPECT_EQ(LONG(LINEERR_INVALAPPHANDLE), lineGetDevCaps(a.app + 1, 0, 0x20000, 0, &caps));
     EXPECT_EQ(LONG(LINEERR_BADDEVICEID), lineGetDevCaps(a.app, 1, 0x20000, 0, &caps));
     EXPECT_EQ(LONG(LINEERR_INCOMPATIBLEAPIVERSION), lineGetDevCaps(a.app, 0, 0x30000, 0, &caps));
     EXPECT_EQ(LONG(LINEERR_INCOMPATIBLEAPIVERSION), lineGetDevCaps(a.app, 0, 0x10002, 0, &caps));
     EXPECT_EQ(LONG(LINEERR_INCOMPATIBLEEXTVERSION), lineGetDevCaps(a.app, 0, 0x20000, 1, &caps));
     EXPECT_EQ(LONG(LINEERR_INVALPOINTER), lineGetDevCaps(a.app, 0, 0x20000, 0, nullptr));
+    EXPECT_EQ(handset::testing::kLastErrorSentinel, GetLastError())
+        << "line functions report through their result alone";
 }
 
 TEST(LineOpen, ChecksDevicePrivilegesAndMediaModes) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/device.h"
+#include "testing/testing.h"
 #include "tapi/network.h"
 
 namespace tapitest {

@@ -46,10 +46,11 @@ TEST(CallDetails, EveryOriginButOutboundCountsAsIncoming) {
         {__LINE__, LINECALLORIGIN_OUTBOUND | LINECALLORIGIN_INTERNAL, false},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         auto seen = ConnectIncoming(d, u"5550100", CallOptions{.origin = c.origin});
-        ASSERT_EQ(1u, seen.size()) << "line " << c.line;
-        EXPECT_EQ(c.incoming, seen[0].incoming) << "line " << c.line << " origin " << c.origin;
+        ASSERT_EQ(1u, seen.size());
+        EXPECT_EQ(c.incoming, seen[0].incoming) << "origin " << c.origin;
     }
 }
 
@@ -185,15 +186,15 @@ TEST(CallDetails, NumberIsCopiedOnlyFromInsideTheFilledBuffer) {
         {__LINE__, 482, 0, TRUE, u""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         WCHAR dest[CALL_NUMBER_LEN + 1];
         for (auto& u : dest)
             u = u'#';
         std::memcpy(dest, u"unchanged", 20);
         EXPECT_EQ(c.ok,
-                  CopyCallInfoText(info, sizeof buffer, c.offset, c.size, dest, CALL_NUMBER_LEN))
-            << "line " << c.line;
-        EXPECT_EQ(c.expected, std::u16string(dest)) << "line " << c.line;
-        EXPECT_EQ(u'#', dest[CALL_NUMBER_LEN]) << "nothing past the field, line " << c.line;
+                  CopyCallInfoText(info, sizeof buffer, c.offset, c.size, dest, CALL_NUMBER_LEN));
+        EXPECT_EQ(c.expected, std::u16string(dest));
+        EXPECT_EQ(u'#', dest[CALL_NUMBER_LEN]) << "nothing past the field";
     }
     info->dwUsedSize = 4096; // more than the buffer: the buffer's end counts
     WCHAR dest[CALL_NUMBER_LEN] = u"x";
@@ -215,9 +216,9 @@ TEST(CallDetails, NoTextIsCopiedIntoADestinationWithoutRoom) {
         {__LINE__, 3, TRUE, std::u16string(u"55\0#", 4)},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         WCHAR dest[4] = {u'#', u'#', u'#', u'#'};
-        EXPECT_EQ(c.ok, CopyTapiText(text, sizeof text, sizeof text, 0, 14, dest, c.destLen))
-            << "line " << c.line;
-        EXPECT_EQ(c.want, std::u16string(dest, 4)) << "line " << c.line;
+        EXPECT_EQ(c.ok, CopyTapiText(text, sizeof text, sizeof text, 0, 14, dest, c.destLen));
+        EXPECT_EQ(c.want, std::u16string(dest, 4));
     }
 }

@@ -178,21 +178,22 @@ TEST(CallMonitor, TapiFailuresEndTheThreadWithMinusOneAndPostNothing) {
         {__LINE__, "lineNegotiateAPIVersion", LINEERR_INCOMPATIBLEAPIVERSION, u"Cellular Line"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         DWORD line = Net(d).AddLine(c.lineName);
         if (c.function) d.faults().FailAlways(c.function, static_cast<DWORD>(c.error));
         MainThread main(d);
-        EXPECT_TRUE(main.started) << "line " << c.line;
+        EXPECT_TRUE(main.started);
         CallId call = Net(d).Incoming(line, u"5550100");
         Net(d).Connect(call);
         d.RunFor(2000);
         Net(d).HangUp(call);
         d.RunFor(2000);
-        EXPECT_EQ("", Describe(main.Messages())) << "line " << c.line;
-        EXPECT_EQ(0xFFFFFFFFu, main.MonitorExitCode()) << "line " << c.line;
-        EXPECT_EQ(0, d.Held(main.pid, handset::kLineApp)) << "TAPI shut down, line " << c.line;
+        EXPECT_EQ("", Describe(main.Messages()));
+        EXPECT_EQ(0xFFFFFFFFu, main.MonitorExitCode());
+        EXPECT_EQ(0, d.Held(main.pid, handset::kLineApp)) << "TAPI shut down";
         main.Exit();
-        EXPECT_EQ(0, d.Held(main.pid, handset::kKernelHandle)) << "line " << c.line;
+        EXPECT_EQ(0, d.Held(main.pid, handset::kKernelHandle));
     }
 }
 

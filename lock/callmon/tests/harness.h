@@ -14,6 +14,7 @@
 #include "device/device.h"
 #include "pim/store.h"
 #include "tapi/network.h"
+#include "testing/lock_testing.h"
 
 namespace harness {
 
@@ -39,7 +40,7 @@ struct MainThread {
     bool dropOnUnlock = false; // and once on every unlock
 
     explicit MainThread(handset::Device& device) : d(device) {
-        std::memset(&g_lockState, 0, sizeof g_lockState); // globals outlive a Device
+        ResetLockProgramGlobals(); // globals outlive a Device
         pid = d.StartProcess("Tessaril.exe", [this] { return Run(); });
         d.RunUntilIdle();
     }

@@ -9,6 +9,7 @@
 #include "contacts/contacts.h"
 #include "core/lock_state.h"
 #include "device/device.h"
+#include "testing/lock_testing.h"
 #include "pim/store.h"
 
 using handset::ContactRecord;
@@ -24,7 +25,7 @@ struct Lookup {
 };
 
 Lookup LookUp(Device& d, const std::u16string& number) {
-    std::memset(&g_lockState, 0, sizeof g_lockState);
+    ResetLockProgramGlobals();
     std::u16string cut = number.substr(0, CALL_NUMBER_LEN - 1);
     std::memcpy(g_lockState.callNumber, cut.c_str(), (cut.size() + 1) * sizeof(WCHAR));
     DWORD pid = d.StartProcess("lookup", [] {
@@ -83,9 +84,10 @@ TEST(Digits, DestinationLengthBoundsWhatIsWritten) {
         {__LINE__, 3, std::u16string(u"12\0#", 4)},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         WCHAR out[4] = {u'#', u'#', u'#', u'#'};
-        EXPECT_EQ(7, DigitsOnly(out, c.destLen, u"1-2-3-4")) << "line " << c.line;
-        EXPECT_EQ(c.want, std::u16string(out, 4)) << "line " << c.line;
+        EXPECT_EQ(7, DigitsOnly(out, c.destLen, u"1-2-3-4"));
+        EXPECT_EQ(c.want, std::u16string(out, 4));
     }
 }
 
@@ -144,11 +146,12 @@ TEST(Lookup, EachOfTheSixNumbersIdentifiesTheContact) {
         {__LINE__, &ContactRecord::radioTelephoneNumber, u""}, // shown, never matched
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         ContactRecord contact{.lastName = u"Found"};
         contact.*c.slot = u"555 0100";
         d.Get<handset::PimStore>().Add(contact);
-        EXPECT_EQ(c.name, LookUp(d, u"5550100").name) << "line " << c.line;
+        EXPECT_EQ(c.name, LookUp(d, u"5550100").name);
     }
 }
 
@@ -195,12 +198,12 @@ TEST(ComposeName, SurnameFirstThenTheFallbacks) {
         {__LINE__, {.email1Address = u"a@b.c"}, u""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         d.Get<handset::PimStore>().Add(c.contact);
         WCHAR name[CALLER_NAME_LEN] = u"#";
-        EXPECT_EQ("0 nothing", ComposeFirst(d, name, CALLER_NAME_LEN))
-            << "every string released, line " << c.line;
-        EXPECT_EQ(c.expected, std::u16string(name)) << "line " << c.line;
+        EXPECT_EQ("0 nothing", ComposeFirst(d, name, CALLER_NAME_LEN)) << "every string released";
+        EXPECT_EQ(c.expected, std::u16string(name));
     }
 }
 
@@ -217,11 +220,12 @@ TEST(ComposeName, DestinationLengthBoundsWhatIsWritten) {
         {__LINE__, 3, std::u16string(u"Sm\0#", 4)},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Device d;
         d.Get<handset::PimStore>().Add({.firstName = u"Anna", .lastName = u"Smith"});
         WCHAR name[4] = {u'#', u'#', u'#', u'#'};
-        EXPECT_EQ("0 nothing", ComposeFirst(d, name, c.destLen)) << "line " << c.line;
-        EXPECT_EQ(c.want, std::u16string(name, 4)) << "line " << c.line;
+        EXPECT_EQ("0 nothing", ComposeFirst(d, name, c.destLen));
+        EXPECT_EQ(c.want, std::u16string(name, 4));
     }
 }
 

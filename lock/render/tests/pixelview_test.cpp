@@ -93,9 +93,10 @@ TEST(PixelViews, IntersectClipsWithoutOverflow) {
          Rect(INT_MAX - 1, 0, 0, 1)},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         PixelRect a = c.a;
         EXPECT_EQ(IntersectPixelRect(&a, &c.b), &a);
-        EXPECT_EQ(a, c.expected) << "case from line " << c.line;
+        EXPECT_EQ(a, c.expected);
     }
 }
 
@@ -131,6 +132,7 @@ TEST(FillBlended, MapsAlphaToLevelAndClampsIt) {
         {__LINE__, INT_MAX, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Canvas dst(1, 1, Rect(0, 0, 1, 1), 0x0000);
         Canvas mask(1, 1, Rect(0, 0, 1, 1), 0x0000);
         PixelRect r = Rect(0, 0, 1, 1);
@@ -140,7 +142,7 @@ TEST(FillBlended, MapsAlphaToLevelAndClampsIt) {
             : c.level == 0
                 ? model::Pixel(Kernel::BlendFillMasked, 0, 0xFFFF, 0x0000, 0x0000)
                 : model::Pixel(Kernel::BlendFillMaskedLevel, c.level, 0xFFFF, 0x0000, 0x0000);
-        EXPECT_EQ(Hex{dst.At(0, 0)}, Hex{expected}) << "alpha " << c.alpha << ", line " << c.line;
+        EXPECT_EQ(Hex{dst.At(0, 0)}, Hex{expected}) << "alpha " << c.alpha << "";
     }
 }
 
@@ -172,6 +174,7 @@ TEST(FillBlended, ChoosesKernelByModeAndMask) {
         {__LINE__, 2, 127, true, true, true, 0x0000},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Canvas dst(8, 4, Rect(0, 0, 8, 4), 0x0000);
         // Zero where it lines up with area from (0, 0) or from (2, 1); 0xFFFF
         // elsewhere, so a mask read from the wrong place leaves pixels alone.
@@ -187,7 +190,7 @@ TEST(FillBlended, ChoosesKernelByModeAndMask) {
             for (int x = 0; x < 8; ++x) {
                 bool inside = x >= 2 && x < 5 && y >= 1 && y < 3;
                 ASSERT_EQ(Hex{dst.At(x, y)}, Hex{inside ? c.expected : WORD{0x0000}})
-                    << "at " << x << "," << y << ", case from line " << c.line;
+                    << "at " << x << "," << y << "";
             }
         }
     }
@@ -205,6 +208,7 @@ TEST(FillBlended, AMaskViewWithoutPixelsLeavesTheFillToDstRect) {
         {__LINE__, Rect(5, 3, 2, 2), Rect(0, 0, 8, 4)},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Canvas dst(8, 4, Rect(0, 0, 8, 4), 0x0000);
         PixelView mask;
         InitPixelView(&mask, nullptr, 16, 0, 0, &c.maskBounds);
@@ -214,7 +218,7 @@ TEST(FillBlended, AMaskViewWithoutPixelsLeavesTheFillToDstRect) {
             for (int x = 0; x < 8; ++x) {
                 bool inside = x >= 2 && y >= 1 && y < 3;
                 ASSERT_EQ(Hex{dst.At(x, y)}, Hex{WORD(inside ? 0xFFFF : 0x0000)})
-                    << "at " << x << "," << y << ", case from line " << c.line;
+                    << "at " << x << "," << y << "";
             }
         }
     }
@@ -248,6 +252,7 @@ TEST(FillBlended, ClipsPlainFillToBounds) {
         {__LINE__, Rect(2, 1, 10, 8), Rect(INT_MAX - 1, 1, INT_MAX, 4), Rect(0, 0, 0, 0)},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Canvas dst(20, 12, c.bounds, 0x0000);
         FillBlended(255, 0xFFFF, &dst.view, nullptr, &c.dstRect, nullptr, 0);
         for (int y = 0; y < 12; ++y) {
@@ -255,7 +260,7 @@ TEST(FillBlended, ClipsPlainFillToBounds) {
                 const PixelRect& e = c.expected;
                 bool inside = x >= e.x && x < e.x + e.width && y >= e.y && y < e.y + e.height;
                 ASSERT_EQ(Hex{dst.At(x, y)}, Hex{WORD(inside ? 0xFFFF : 0x0000)})
-                    << "at " << x << "," << y << ", case from line " << c.line;
+                    << "at " << x << "," << y << "";
             }
         }
     }
@@ -305,6 +310,7 @@ TEST(FillBlended, AlignsMaskWithDestinationAfterClipping) {
     };
     handset::Prng rng(7);
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         Canvas dst(20, 12, c.dstBounds, 0x0000);
         Canvas mask(18, 12, c.maskBounds, 0x0000);
         for (WORD& p : mask.pixels)
@@ -316,7 +322,7 @@ TEST(FillBlended, AlignsMaskWithDestinationAfterClipping) {
                 bool inside = x >= a.x && x < a.x + a.width && y >= a.y && y < a.y + a.height;
                 bool painted = inside && mask.At(c.maskX + x - a.x, c.maskY + y - a.y) == 0x0000;
                 ASSERT_EQ(Hex{dst.At(x, y)}, Hex{WORD(painted ? 0xFFFF : 0x0000)})
-                    << "at " << x << "," << y << ", case from line " << c.line;
+                    << "at " << x << "," << y << "";
             }
         }
     }

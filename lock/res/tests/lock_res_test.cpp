@@ -84,24 +84,25 @@ TEST(LockResources, WavesHaveTheFormatAndLengthOfTheSignals) {
         {__LINE__, 133, 6904},  // 3452 samples, 0.313 s
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         const ResEntry* wave = Resources().Find(u"WAVE", c.id);
-        ASSERT_TRUE(wave) << "line " << c.line;
+        ASSERT_TRUE(wave);
         const unsigned char* p = wave->data.data();
-        ASSERT_EQ(c.dataBytes + 44, wave->data.size()) << "line " << c.line;
+        ASSERT_EQ(c.dataBytes + 44, wave->data.size());
         auto text = [&](size_t at) {
             return std::string(reinterpret_cast<const char*>(p + at), 4);
         };
-        EXPECT_EQ("RIFF", text(0)) << "line " << c.line;
-        EXPECT_EQ(wave->data.size() - 8, GetLe32(p + 4)) << "line " << c.line;
-        EXPECT_EQ("WAVE", text(8)) << "line " << c.line;
-        EXPECT_EQ("fmt ", text(12)) << "line " << c.line;
-        EXPECT_EQ(16u, GetLe32(p + 16)) << "line " << c.line;
+        EXPECT_EQ("RIFF", text(0));
+        EXPECT_EQ(wave->data.size() - 8, GetLe32(p + 4));
+        EXPECT_EQ("WAVE", text(8));
+        EXPECT_EQ("fmt ", text(12));
+        EXPECT_EQ(16u, GetLe32(p + 16));
         // tag, channels, rate, bytes/s, block align, bits
         auto format = std::make_tuple(GetLe16(p + 20), GetLe16(p + 22), GetLe32(p + 24),
                                       GetLe32(p + 28), GetLe16(p + 32), GetLe16(p + 34));
-        EXPECT_EQ(std::make_tuple(1, 1, 11025u, 22050u, 2, 16), format) << "line " << c.line;
-        EXPECT_EQ("data", text(36)) << "line " << c.line;
-        EXPECT_EQ(c.dataBytes, GetLe32(p + 40)) << "line " << c.line;
+        EXPECT_EQ(std::make_tuple(1, 1, 11025u, 22050u, 2, 16), format);
+        EXPECT_EQ("data", text(36));
+        EXPECT_EQ(c.dataBytes, GetLe32(p + 40));
     }
 }
 
@@ -118,9 +119,10 @@ TEST(LockResources, TheChimeAndTheBeepSoundAsDescribed) {
         {__LINE__, 133, 0, 200, 680, 720},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
         auto s = Samples(*Resources().Find(u"WAVE", c.id));
         int f = StrongestFrequency(s, c.from * ms, c.to * ms);
-        EXPECT_TRUE(f >= c.low && f <= c.high) << "line " << c.line << ": " << f << " Hz";
+        EXPECT_TRUE(f >= c.low && f <= c.high) << "" << f << " Hz";
     }
     for (uint16_t id : {131, 133}) {
         auto s = Samples(*Resources().Find(u"WAVE", id));
