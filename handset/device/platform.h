@@ -173,6 +173,11 @@ class Platform {
     // ---- Programs and processes ------------------------------------------
     void RegisterProgram(std::u16string_view exePath, ProgramMain main);
     bool ProgramRegistered(std::u16string_view exePath) const;
+    // The module handle every process of the program gets, or null when no
+    // program is registered under that path.
+    HINSTANCE ProgramModule(std::u16string_view exePath) const;
+    // Whether the value is the module of a registered program or of a process.
+    bool IsModule(HINSTANCE module) const;
     // Starts a registered program; its process id, or 0 when none is
     // registered under that path.
     DWORD StartProgram(std::u16string_view exePath, std::u16string_view commandLine = u"");

@@ -38,6 +38,20 @@ bool Platform::ProgramRegistered(std::u16string_view exePath) const {
     return programs_.count(FoldCase(exePath)) != 0;
 }
 
+HINSTANCE Platform::ProgramModule(std::u16string_view exePath) const {
+    auto it = programModules_.find(FoldCase(exePath));
+    return it == programModules_.end() ? nullptr : it->second;
+}
+
+bool Platform::IsModule(HINSTANCE module) const {
+    if (!module) return false;
+    for (auto& [path, m] : programModules_)
+        if (m == module) return true;
+    for (auto& [id, p] : processes_)
+        if (p->module == module) return true;
+    return false;
+}
+
 Process* Platform::NewProcess(std::u16string exePath, std::u16string commandLine,
                               HINSTANCE module) {
     auto p = std::make_shared<Process>();
