@@ -1,5 +1,5 @@
-// ShellExecuteEx's launches and refusals, and the soft reset that runs the
-// start-up list the installer fills.
+// ShellExecuteEx's launches and refusals. (The soft reset and the
+// installation are exercised by the configuration program's tests.)
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
@@ -8,15 +8,12 @@
 #include <vector>
 
 #include "device/device.h"
-#include "registry/registry.h"
 #include "shell/install.h"
-#include "shell/shell.h"
 #include "testing/testing.h"
 
 using handset::Device;
 using handset::kConfigProgramPath;
 using handset::kLockProgramPath;
-using handset::Shell;
 
 namespace {
 
@@ -27,11 +24,6 @@ int Recorder(HINSTANCE, HINSTANCE, LPWSTR commandLine, int show) {
     g_commandLine = commandLine;
     g_show = show;
     return 7;
-}
-
-int Sleeper(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    Sleep(INFINITE);
-    return 0;
 }
 
 SHELLEXECUTEINFO Info(LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, ULONG mask) {
@@ -141,18 +133,8 @@ TEST(ShellExecuteEx, RefusesWhatNoProgramIsRegisteredFor) {
     }
 }
 
-TEST(ShellExecuteExDeathTest, StopsTheRunForWhatTheHandsetDoesNotEmulate) {
+TEST(ShellExecuteExDeathTest, TheShellsOwnErrorBoxIsNotEmulated) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(
-        {
-            Device d;
-            d.RegisterProgram(kLockProgramPath, Recorder);
-            d.Call([] {
-                SHELLEXECUTEINFO info = Info(u"print", kLockProgramPath.data(), nullptr, 0);
-                ShellExecuteEx(&info);
-            });
-        },
-        "not emulated: ShellExecuteEx: lpVerb \"print\"");
     EXPECT_DEATH(
         {
             Device d;
@@ -162,34 +144,4 @@ TEST(ShellExecuteExDeathTest, StopsTheRunForWhatTheHandsetDoesNotEmulate) {
             });
         },
         "not emulated: ShellExecuteEx: the shell's error box");
-}
-
-TEST(SoftReset, EndsEveryProcessKeepsTheRegistryAndRunsTheStartupList) {
-    Device d;
-    handset::InstallTessaril(d, Sleeper, Recorder);
-    auto& registry = d.Get<handset::Registry>();
-    registry.SetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps\\Tessaril", u"StartAfterReset", 1);
-    std::vector<DWORD> before = {d.StartProgram(kLockProgramPath), d.StartProcess("other", [] {
-                                     Sleep(INFINITE);
-                                     return DWORD(1);
-                                 })};
-    d.RunUntilIdle();
-    for (int round = 1; round <= 2; ++round) {
-        SCOPED_TRACE(::testing::Message() << "soft reset " << round);
-        d.timeline().Clear();
-        g_commandLine.clear();
-        std::vector<DWORD> started = d.Get<Shell>().SoftReset();
-        std::vector<DWORD> ended;
-        for (auto* e : d.timeline().Find("process.exit"))
-            ended.push_back(static_cast<DWORD>(e->Number("process")));
-        EXPECT_EQ(std::vector<DWORD>(before.rbegin(), before.rend()), ended) << "newest first";
-        ASSERT_EQ(1u, started.size());
-        EXPECT_EQ(kConfigProgramPath, d.FindProcess(started[0])->exePath);
-        d.RunUntilExit(started[0], 1000);
-        EXPECT_EQ(u"reset", g_commandLine);
-        EXPECT_EQ(1u, registry.GetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps\\Tessaril",
-                                        u"StartAfterReset"));
-        before = d.ProcessIds(); // none: the start-up program has ended
-        EXPECT_EQ(std::vector<DWORD>{}, before);
-    }
 }

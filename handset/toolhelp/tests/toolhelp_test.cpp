@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <functional>
 #include <vector>
 
 #include "device/device.h"
@@ -11,19 +10,13 @@
 #include "toolhelp/toolhelp.h"
 
 using handset::Device;
-using handset::Platform;
 
 // The Windows CE reference's layouts: 32-bit fields and 260 WCHARs.
-static_assert(sizeof(PROCESSENTRY32) == 564);
-static_assert(offsetof(PROCESSENTRY32, szExeFile) == 36);
+static_assert(sizeof(PROCESSENTRY32) == 564 && offsetof(PROCESSENTRY32, szExeFile) == 36);
 static_assert(offsetof(PROCESSENTRY32, th32MemoryBase) == 556);
-static_assert(offsetof(PROCESSENTRY32, th32AccessKey) == 560);
-static_assert(sizeof(THREADENTRY32) == 36);
-static_assert(offsetof(THREADENTRY32, th32CurrentProcessID) == 32);
+static_assert(sizeof(THREADENTRY32) == 36 && offsetof(THREADENTRY32, th32AccessKey) == 28);
 
 namespace {
-
-const char16_t kLockPath[] = u"\\Program Files\\Tessaril\\Tessaril.exe";
 
 int TwoThreads(HINSTANCE, HINSTANCE, LPWSTR, int) {
     auto idle = [](LPVOID) -> DWORD {
@@ -35,61 +28,64 @@ int TwoThreads(HINSTANCE, HINSTANCE, LPWSTR, int) {
     return 0;
 }
 
+BOOL FirstProcess(HANDLE s, DWORD size) {
+    PROCESSENTRY32 e{};
+    e.dwSize = size;
+    return Process32First(s, &e);
+}
+
+BOOL NextThread(HANDLE s, DWORD size) {
+    THREADENTRY32 e{};
+    e.dwSize = size;
+    return Thread32Next(s, &e);
+}
+
 } // namespace
 
 TEST(Toolhelp, ASnapshotKeepsTheListsAsTheyWereWhenTaken) {
     Device d;
-    d.RegisterProgram(kLockPath, TwoThreads);
-    DWORD lock = d.StartProgram(kLockPath);
+    d.RegisterProgram(u"\\Program Files\\Tessaril\\Tessaril.exe", TwoThreads);
+    DWORD lock = d.StartProgram(u"\\Program Files\\Tessaril\\Tessaril.exe");
     d.RunUntilIdle();
-    std::vector<DWORD> lockThreads = d.ThreadIds(lock);
+    std::vector<DWORD> want = d.ThreadIds(lock), owners;
     std::vector<PROCESSENTRY32> processes;
-    std::vector<THREADENTRY32> threads;
-    DWORD processesEnd = 0, threadsEnd = 0, untouched = 0, self = 0, selfThread = 0;
+    std::vector<DWORD> ends, threads;
+    DWORD untouched = 0;
     DWORD walker = d.StartProcess("walker", [&] {
-        self = GetCurrentProcessId();
-        selfThread = GetCurrentThreadId();
+        want.push_back(GetCurrentThreadId());
         HANDLE s = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
         HANDLE victim = OpenProcess(0, FALSE, lock);
         TerminateProcess(victim, 0);
         CloseHandle(victim);
-        Platform::Current().StartProcess("late", [] { return DWORD(0); });
+        handset::Platform::Current().StartProcess("late", [] { return DWORD(0); });
         PROCESSENTRY32 p{};
         p.dwSize = sizeof p;
         for (BOOL more = Process32First(s, &p); more; more = Process32Next(s, &p))
             processes.push_back(p);
-        processesEnd = GetLastError();
+        ends.push_back(GetLastError());
         p.th32ProcessID = 0xDEAD;
         Process32Next(s, &p);
         untouched = p.th32ProcessID;
         THREADENTRY32 t{};
         t.dwSize = sizeof t;
-        for (BOOL more = Thread32First(s, &t); more; more = Thread32Next(s, &t))
-            threads.push_back(t);
-        threadsEnd = GetLastError();
+        for (BOOL more = Thread32First(s, &t); more; more = Thread32Next(s, &t)) {
+            threads.push_back(t.th32ThreadID);
+            owners.push_back(t.th32OwnerProcessID);
+        }
+        ends.push_back(GetLastError());
         CloseToolhelp32Snapshot(s);
         return DWORD(0);
     });
     d.RunUntilExit(walker, 1000);
-
     ASSERT_EQ(2u, processes.size()) << "the ended process stays, the late one is not there";
     EXPECT_EQ(lock, processes[0].th32ProcessID);
     EXPECT_EQ(std::u16string(u"Tessaril.exe"), processes[0].szExeFile) << "the file name alone";
     EXPECT_EQ(2u, processes[0].cntThreads);
-    EXPECT_EQ(self, processes[1].th32ProcessID);
-    EXPECT_EQ(std::u16string(u"walker"), processes[1].szExeFile);
-    EXPECT_EQ(DWORD(sizeof(PROCESSENTRY32)), processes[1].dwSize);
-    EXPECT_EQ(DWORD(ERROR_NO_MORE_FILES), processesEnd);
+    EXPECT_EQ(walker, processes[1].th32ProcessID);
+    EXPECT_EQ(want, threads);
+    EXPECT_EQ((std::vector<DWORD>{lock, lock, walker}), owners);
+    EXPECT_EQ((std::vector<DWORD>{ERROR_NO_MORE_FILES, ERROR_NO_MORE_FILES}), ends);
     EXPECT_EQ(0xDEADu, untouched) << "past the end the entry is left alone";
-
-    std::vector<std::pair<DWORD, DWORD>> want, got;
-    for (DWORD tid : lockThreads)
-        want.push_back({tid, lock});
-    want.push_back({selfThread, self});
-    for (const THREADENTRY32& t : threads)
-        got.push_back({t.th32ThreadID, t.th32OwnerProcessID});
-    EXPECT_EQ(want, got);
-    EXPECT_EQ(DWORD(ERROR_NO_MORE_FILES), threadsEnd);
     EXPECT_NOTHING_HELD(d, walker);
 }
 
@@ -97,48 +93,23 @@ TEST(Toolhelp, WalksRefuseWhatThePhoneRefuses) {
     Device d;
     struct Case {
         int line;
-        const char* what;
-        std::function<BOOL(HANDLE processes, HANDLE threads, HANDLE closed)> call;
+        BOOL (*call)(HANDLE processes, HANDLE threads, HANDLE closed);
         DWORD error;
     } cases[] = {
-        {__LINE__, "dwSize one byte short",
-         [](HANDLE p, HANDLE, HANDLE) {
-             PROCESSENTRY32 e{};
-             e.dwSize = sizeof e - 1;
-             return Process32First(p, &e);
-         },
+        {__LINE__,
+         [](HANDLE p, HANDLE, HANDLE) { return FirstProcess(p, sizeof(PROCESSENTRY32) - 1); },
          ERROR_INVALID_PARAMETER},
-        {__LINE__, "dwSize not set",
-         [](HANDLE, HANDLE t, HANDLE) {
-             THREADENTRY32 e{};
-             return Thread32First(t, &e);
-         },
+        {__LINE__, [](HANDLE, HANDLE t, HANDLE) { return NextThread(t, 0); },
          ERROR_INVALID_PARAMETER},
-        {__LINE__, "processes of a thread snapshot",
-         [](HANDLE, HANDLE t, HANDLE) {
-             PROCESSENTRY32 e{};
-             e.dwSize = sizeof e;
-             return Process32First(t, &e);
-         },
+        {__LINE__, [](HANDLE, HANDLE t, HANDLE) { return FirstProcess(t, sizeof(PROCESSENTRY32)); },
          ERROR_NO_MORE_FILES},
-        {__LINE__, "threads of a process snapshot",
-         [](HANDLE p, HANDLE, HANDLE) {
-             THREADENTRY32 e{};
-             e.dwSize = sizeof e;
-             return Thread32Next(p, &e);
-         },
+        {__LINE__, [](HANDLE p, HANDLE, HANDLE) { return NextThread(p, sizeof(THREADENTRY32)); },
          ERROR_NO_MORE_FILES},
-        {__LINE__, "a closed snapshot",
-         [](HANDLE, HANDLE, HANDLE c) {
-             PROCESSENTRY32 e{};
-             e.dwSize = sizeof e;
-             return Process32First(c, &e);
-         },
+        {__LINE__, [](HANDLE, HANDLE, HANDLE c) { return FirstProcess(c, sizeof(PROCESSENTRY32)); },
          ERROR_INVALID_HANDLE},
-        {__LINE__, "closed twice",
-         [](HANDLE, HANDLE, HANDLE c) { return CloseToolhelp32Snapshot(c); }, ERROR_INVALID_HANDLE},
-        {__LINE__, "CloseHandle on a snapshot",
-         [](HANDLE p, HANDLE, HANDLE) { return CloseHandle(p); }, ERROR_INVALID_HANDLE},
+        {__LINE__, [](HANDLE, HANDLE, HANDLE c) { return CloseToolhelp32Snapshot(c); },
+         ERROR_INVALID_HANDLE},
+        {__LINE__, [](HANDLE p, HANDLE, HANDLE) { return CloseHandle(p); }, ERROR_INVALID_HANDLE},
     };
     DWORD pid = d.StartProcess("walker", [&] {
         HANDLE p = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -146,7 +117,7 @@ TEST(Toolhelp, WalksRefuseWhatThePhoneRefuses) {
         HANDLE c = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
         CloseToolhelp32Snapshot(c);
         for (const Case& k : cases) {
-            SCOPED_TRACE(::testing::Message() << "line " << k.line << ": " << k.what);
+            SCOPED_TRACE(::testing::Message() << "line " << k.line);
             SetLastError(0);
             EXPECT_FALSE(k.call(p, t, c));
             EXPECT_EQ(k.error, GetLastError());
