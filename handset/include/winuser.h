@@ -21,6 +21,11 @@
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
+// ShowWindow's commands, also a program's show command.
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define PM_NOYIELD 0x0002
