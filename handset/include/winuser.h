@@ -69,6 +69,22 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
 void WINAPI PostQuitMessage(int nExitCode);
 
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *PPAINTSTRUCT, *LPPAINTSTRUCT;
+
+// Painting a window. Declared for the device code that paints; the window
+// manager (handset/user) defines them, until which a program calling them
+// does not link.
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
+BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
+BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
+
 // A window's device context, or the whole screen's for a null window.
 HDC WINAPI GetDC(HWND hWnd);
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
