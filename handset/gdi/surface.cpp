@@ -47,10 +47,12 @@ void CopyPixels(const Surface& dst, int x, int y, int width, int height, const S
     int left = s.left - sx + dx, top = s.top - sy + dy;
     int w = s.right - s.left, h = s.bottom - s.top;
     size_t bytes = static_cast<size_t>(w) * sizeof(uint16_t);
-    // Rows bottom-up when the destination lies after the source in memory,
-    // so that an overlapping row is read before it is overwritten; memmove
-    // handles overlap within a row.
-    bool upward = std::greater<const void*>()(dst.Row(top) + left, src.Row(s.top) + s.left);
+    // When the destination lies after the source in memory, rows go from
+    // the one last in memory (the bottom row, or the top one of a surface
+    // seen bottom-up through a negative pitch), so that an overlapping row
+    // is read before it is overwritten; memmove handles overlap within a row.
+    bool after = std::greater<const void*>()(dst.Row(top) + left, src.Row(s.top) + s.left);
+    bool upward = after == (dst.pitch > 0);
     for (int i = 0; i < h; ++i) {
         int row = upward ? h - 1 - i : i;
         std::memmove(dst.Row(top + row) + left, src.Row(s.top + row) + s.left, bytes);

@@ -185,7 +185,9 @@ void DrawItems(const Surface& s, const Font& font, int x, int y, const Items& li
     }
 }
 
-std::string FlagNames(UINT flags) {
+} // namespace
+
+std::string FormatFlagNames(UINT flags) {
     static const struct {
         UINT flag;
         const char* name;
@@ -208,8 +210,6 @@ std::string FlagNames(UINT flags) {
     return out;
 }
 
-} // namespace
-
 SIZE MeasureText(const Font& font, std::u16string_view text) {
     return {Width(Plain(font, text)), font.Metrics().height};
 }
@@ -226,7 +226,8 @@ int DrawFormatted(const Surface* target, const Font& font, std::u16string_view t
         return 0;
     }
     if (UINT missing = format & ~ImplementedFormat) {
-        if (error) *error = "DrawTextW: " + FlagNames(missing) + " not implemented by the handset";
+        if (error)
+            *error = "DrawTextW: " + FormatFlagNames(missing) + " not implemented by the handset";
         return 0;
     }
     if (format & DT_SINGLELINE) format &= ~DT_WORDBREAK;

@@ -47,6 +47,10 @@ constexpr UINT ImplementedFormat = DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM
                                    DT_NOPREFIX | DT_WORD_ELLIPSIS | DT_NOFULLWIDTHCHARBREAK |
                                    DT_HIDEPREFIX;
 
+// The names of DT_ flags DrawFormatted does not implement ("DT_EXPANDTABS |
+// DT_TABSTOP"), and any unknown bits in hex.
+std::string FormatFlagNames(UINT flags);
+
 // DrawTextW's core, drawing into target (nothing when target is null: a
 // measuring-only device context) in the logical rectangle *rect. Returns
 // what DrawTextW returns: the distance from rect->top to the bottom of the

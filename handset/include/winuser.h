@@ -1,6 +1,7 @@
 // The window manager as Windows CE device code sees it. So far: thread
-// message queues and DrawTextW's flags. Windows, classes, timers and painting
-// come with their area.
+// message queues, and the screen's device context, FillRect and DrawTextW
+// (which the handset's gdi area serves). Windows, classes, timers and
+// painting come with their area.
 #ifndef HANDSET_WINUSER_H
 #define HANDSET_WINUSER_H
 
@@ -68,9 +69,16 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
 void WINAPI PostQuitMessage(int nExitCode);
 
+// A window's device context, or the whole screen's for a null window.
+HDC WINAPI GetDC(HWND hWnd);
+int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
+int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr);
+int WINAPI DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT format);
+
 #define PostThreadMessage PostThreadMessageW
 #define GetMessage GetMessageW
 #define PeekMessage PeekMessageW
 #define DispatchMessage DispatchMessageW
+#define DrawText DrawTextW
 
 #endif
