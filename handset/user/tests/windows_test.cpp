@@ -306,6 +306,28 @@ TEST_F(Windows, KeysGoToTheFocusWindowOfTheForegroundThread) {
     }
 }
 
+TEST_F(Windows, FindWindowMatchesClassAndTitleWithoutRegardToCase) {
+    std::vector<HWND> w;
+    StartWindows(d, {{{0, 0, 10, 10}, std::nullopt}}, &w);
+    d.Call([&] {
+        SetWindowTextW(w[0], u"Call Time");
+        struct Case {
+            int line;
+            LPCWSTR cls, title;
+            HWND expected;
+        } cases[] = {
+            {__LINE__, u"RECORDER", nullptr, w[0]},
+            {__LINE__, nullptr, u"call time", w[0]},
+            {__LINE__, u"Recorder", u"Call", nullptr},
+            {__LINE__, u"Other", nullptr, nullptr},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.line);
+            EXPECT_EQ(c.expected, FindWindowW(c.cls, c.title));
+        }
+    });
+}
+
 TEST_F(Windows, SetForegroundWithTheLowBitActivatesTheLastActiveOwnedWindow) {
     d.Call([&] {
         WNDCLASSW wc{};
