@@ -1,7 +1,10 @@
 // The window manager as Windows CE device code sees it: message queues,
 // window classes and windows, painting, focus, timers, message boxes and
-// the phone's keys; and the screen's device context, FillRect and DrawTextW
-// (which the handset's gdi area serves).
+// the phone's keys; dialogs and their controls (static text and icons,
+// buttons, check boxes, edit fields, combo boxes); and the screen's device
+// context, FillRect and DrawTextW (which the handset's gdi area serves).
+// Resource scripts include it too: windres keeps only the #defines of a
+// header.
 #ifndef HANDSET_WINUSER_H
 #define HANDSET_WINUSER_H
 
@@ -26,7 +29,19 @@
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
+#define WM_ENABLE 0x000A
+#define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
+#define WM_NEXTDLGCTL 0x0028
+#define WM_NOTIFY 0x004E
+#define WM_GETDLGCODE 0x0087
+#define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
+#define WM_CTLCOLOREDIT 0x0133
+#define WM_CTLCOLORLISTBOX 0x0134
+#define WM_CTLCOLORBTN 0x0135
+#define WM_CTLCOLORDLG 0x0136
+#define WM_CTLCOLORSTATIC 0x0138
 #define WM_TIMER 0x0113
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -130,6 +145,208 @@
 #define WS_EX_WINDOWEDGE 0x00000100L
 #define WS_EX_CLIENTEDGE 0x00000200L
 #define WS_EX_NOACTIVATE 0x08000000L
+#define WS_EX_DLGMODALFRAME 0x00000001L
+#define WS_EX_NOPARENTNOTIFY 0x00000004L
+#define WS_EX_CONTEXTHELP 0x00000400L
+#define WS_EX_CONTROLPARENT 0x00010000L
+#define WS_EX_STATICEDGE 0x00020000L
+// The phone's own: an OK button in the caption (the shell's, for a dialog
+// SHInitDialog sets up), and a caption that cannot be dragged.
+#define WS_EX_CAPTIONOKBTN 0x80000000L
+#define WS_EX_NODRAG 0x40000000L
+#define WS_TILED WS_OVERLAPPED
+#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME)
+
+// Dialog styles.
+#define DS_ABSALIGN 0x0001L
+#define DS_SYSMODAL 0x0002L
+#define DS_3DLOOK 0x0004L
+#define DS_FIXEDSYS 0x0008L
+#define DS_NOFAILCREATE 0x0010L
+#define DS_LOCALEDIT 0x0020L
+#define DS_SETFONT 0x0040L
+#define DS_MODALFRAME 0x0080L
+#define DS_NOIDLEMSG 0x0100L
+#define DS_SETFOREGROUND 0x0200L
+#define DS_CONTROL 0x0400L
+#define DS_CENTER 0x0800L
+#define DS_CENTERMOUSE 0x1000L
+#define DS_CONTEXTHELP 0x2000L
+#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
+
+// Static controls: styles, messages, notifications.
+#define SS_LEFT 0x00000000L
+#define SS_CENTER 0x00000001L
+#define SS_RIGHT 0x00000002L
+#define SS_ICON 0x00000003L
+#define SS_BITMAP 0x0000000EL
+#define SS_LEFTNOWORDWRAP 0x0000000CL
+#define SS_TYPEMASK 0x0000001FL
+#define SS_NOPREFIX 0x00000080L
+#define SS_NOTIFY 0x00000100L
+#define SS_CENTERIMAGE 0x00000200L
+#define SS_REALSIZEIMAGE 0x00000800L
+#define STM_SETICON 0x0170
+#define STM_GETICON 0x0171
+#define STM_SETIMAGE 0x0172
+#define STM_GETIMAGE 0x0173
+#define STN_CLICKED 0
+
+// Buttons: styles, messages, states, notifications.
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_CHECKBOX 0x00000002L
+#define BS_AUTOCHECKBOX 0x00000003L
+#define BS_RADIOBUTTON 0x00000004L
+#define BS_3STATE 0x00000005L
+#define BS_AUTO3STATE 0x00000006L
+#define BS_GROUPBOX 0x00000007L
+#define BS_AUTORADIOBUTTON 0x00000009L
+#define BS_OWNERDRAW 0x0000000BL
+#define BS_TYPEMASK 0x0000000FL
+#define BS_LEFTTEXT 0x00000020L
+#define BS_TEXT 0x00000000L
+#define BS_LEFT 0x00000100L
+#define BS_RIGHT 0x00000200L
+#define BS_CENTER 0x00000300L
+#define BS_TOP 0x00000400L
+#define BS_BOTTOM 0x00000800L
+#define BS_VCENTER 0x00000C00L
+#define BS_PUSHLIKE 0x00001000L
+#define BS_MULTILINE 0x00002000L
+#define BS_NOTIFY 0x00004000L
+#define BS_FLAT 0x00008000L
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BM_GETSTATE 0x00F2
+#define BM_SETSTATE 0x00F3
+#define BM_SETSTYLE 0x00F4
+#define BM_CLICK 0x00F5
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+#define BST_INDETERMINATE 0x0002
+#define BST_PUSHED 0x0004
+#define BST_FOCUS 0x0008
+#define BN_CLICKED 0
+#define BN_PAINT 1
+#define BN_HILITE 2
+#define BN_UNHILITE 3
+#define BN_DISABLE 4
+#define BN_DOUBLECLICKED 5
+#define BN_SETFOCUS 6
+#define BN_KILLFOCUS 7
+
+// Edit fields: styles, messages, notifications.
+#define ES_LEFT 0x0000L
+#define ES_CENTER 0x0001L
+#define ES_RIGHT 0x0002L
+#define ES_MULTILINE 0x0004L
+#define ES_UPPERCASE 0x0008L
+#define ES_LOWERCASE 0x0010L
+#define ES_PASSWORD 0x0020L
+#define ES_AUTOVSCROLL 0x0040L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_NOHIDESEL 0x0100L
+#define ES_OEMCONVERT 0x0400L
+#define ES_READONLY 0x0800L
+#define ES_WANTRETURN 0x1000L
+#define ES_NUMBER 0x2000L
+#define EM_GETSEL 0x00B0
+#define EM_SETSEL 0x00B1
+#define EM_LIMITTEXT 0x00C5
+#define EN_SETFOCUS 0x0100
+#define EN_KILLFOCUS 0x0200
+#define EN_CHANGE 0x0300
+#define EN_UPDATE 0x0400
+
+// Combo boxes: styles, messages, results, notifications.
+#define CBS_SIMPLE 0x0001L
+#define CBS_DROPDOWN 0x0002L
+#define CBS_DROPDOWNLIST 0x0003L
+#define CBS_OWNERDRAWFIXED 0x0010L
+#define CBS_AUTOHSCROLL 0x0040L
+#define CBS_OEMCONVERT 0x0080L
+#define CBS_SORT 0x0100L
+#define CBS_HASSTRINGS 0x0200L
+#define CBS_NOINTEGRALHEIGHT 0x0400L
+#define CBS_DISABLENOSCROLL 0x0800L
+#define CBS_UPPERCASE 0x2000L
+#define CBS_LOWERCASE 0x4000L
+#define CB_GETEDITSEL 0x0140
+#define CB_LIMITTEXT 0x0141
+#define CB_SETEDITSEL 0x0142
+#define CB_ADDSTRING 0x0143
+#define CB_DELETESTRING 0x0144
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_INSERTSTRING 0x014A
+#define CB_RESETCONTENT 0x014B
+#define CB_FINDSTRING 0x014C
+#define CB_SELECTSTRING 0x014D
+#define CB_SETCURSEL 0x014E
+#define CB_SHOWDROPDOWN 0x014F
+#define CB_GETITEMDATA 0x0150
+#define CB_SETITEMDATA 0x0151
+#define CB_GETDROPPEDCONTROLRECT 0x0152
+#define CB_SETITEMHEIGHT 0x0153
+#define CB_GETITEMHEIGHT 0x0154
+#define CB_SETEXTENDEDUI 0x0155
+#define CB_GETEXTENDEDUI 0x0156
+#define CB_GETDROPPEDSTATE 0x0157
+#define CB_FINDSTRINGEXACT 0x0158
+#define CB_OKAY 0
+#define CB_ERR (-1)
+#define CB_ERRSPACE (-2)
+#define CBN_ERRSPACE (-1)
+#define CBN_SELCHANGE 1
+#define CBN_DBLCLK 2
+#define CBN_SETFOCUS 3
+#define CBN_KILLFOCUS 4
+#define CBN_EDITCHANGE 5
+#define CBN_EDITUPDATE 6
+#define CBN_DROPDOWN 7
+#define CBN_CLOSEUP 8
+#define CBN_SELENDOK 9
+#define CBN_SELENDCANCEL 10
+
+// WM_GETDLGCODE's answers.
+#define DLGC_WANTARROWS 0x0001
+#define DLGC_WANTTAB 0x0002
+#define DLGC_WANTALLKEYS 0x0004
+#define DLGC_WANTMESSAGE 0x0004
+#define DLGC_HASSETSEL 0x0008
+#define DLGC_DEFPUSHBUTTON 0x0010
+#define DLGC_UNDEFPUSHBUTTON 0x0020
+#define DLGC_RADIOBUTTON 0x0040
+#define DLGC_WANTCHARS 0x0080
+#define DLGC_STATIC 0x0100
+#define DLGC_BUTTON 0x2000
+
+// GetWindowLongW and SetWindowLongW: the window's, and a dialog's own
+// (DWL_MSGRESULT carries a dialog procedure's answer to WM_NOTIFY).
+#define GWL_ID (-12)
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWL_USERDATA (-21)
+#define DWL_MSGRESULT 0
+#define DWL_USER 8
+
+// GetSystemMetrics indices.
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CXVSCROLL 2
+#define SM_CYHSCROLL 3
+#define SM_CYCAPTION 4
+#define SM_CXBORDER 5
+#define SM_CYBORDER 6
+#define SM_CXDLGFRAME 7
+#define SM_CYDLGFRAME 8
+#define SM_CXICON 11
+#define SM_CYICON 12
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
 
 // Class styles.
 #define CS_VREDRAW 0x0001
@@ -189,6 +406,9 @@
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+// A dialog procedure answers TRUE for a message it handled (Windows CE's
+// type returns BOOL).
+typedef BOOL(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 // Windows CE's timers are named by a UINT.
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT, DWORD);
 
@@ -231,6 +451,47 @@ typedef struct tagPAINTSTRUCT {
     BOOL fIncUpdate;
     BYTE rgbReserved[32];
 } PAINTSTRUCT, *PPAINTSTRUCT, *LPPAINTSTRUCT;
+
+// What a control tells its parent in WM_NOTIFY (Windows CE's idFrom is a UINT).
+typedef struct tagNMHDR {
+    HWND hwndFrom;
+    UINT idFrom;
+    UINT code;
+} NMHDR, *LPNMHDR;
+
+// Dialog templates in memory, as the resource compiler writes them: a
+// DLGTEMPLATE, then the menu, class and title (each a WORD 0, an ordinal
+// after 0xFFFF, or a string), with DS_SETFONT the point size and face; then
+// each control, DWORD-aligned, a DLGITEMTEMPLATE followed by its class,
+// text and a WORD count of creation data. DIALOGEX templates start with
+// WORD 1, WORD 0xFFFF (DLGTEMPLATEEX, which has no header here: it is read
+// from the bytes).
+#pragma pack(push, 2)
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    WORD cdit;
+    short x;
+    short y;
+    short cx;
+    short cy;
+} DLGTEMPLATE;
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    short x;
+    short y;
+    short cx;
+    short cy;
+    WORD id;
+} DLGITEMTEMPLATE;
+#pragma pack(pop)
+typedef DLGTEMPLATE* LPDLGTEMPLATE;
+typedef DLGTEMPLATE* LPDLGTEMPLATEW;
+typedef const DLGTEMPLATE* LPCDLGTEMPLATE;
+typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
+typedef DLGITEMTEMPLATE* PDLGITEMTEMPLATE;
+typedef DLGITEMTEMPLATE* LPDLGITEMTEMPLATE;
 
 typedef struct tagMSG {
     HWND hwnd;
@@ -306,6 +567,44 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT uIDEvent);
 
 int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
+HWND WINAPI GetParent(HWND hWnd);
+LONG WINAPI GetWindowLongW(HWND hWnd, int nIndex);
+LONG WINAPI SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
+BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable);
+BOOL WINAPI IsWindowEnabled(HWND hWnd);
+int WINAPI GetSystemMetrics(int nIndex);
+
+// Dialogs. A template is named by resource (a string or MAKEINTRESOURCE) in
+// the instance's resources, or given in memory. The modal forms run their
+// own message loop until EndDialog and return its result (-1 when the
+// dialog could not be made).
+int WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDialogTemplate,
+                                   HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
+int WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                           DLGPROC lpDialogFunc, LPARAM dwInitParam);
+HWND WINAPI CreateDialogIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW lpTemplate,
+                                       HWND hWndParent, DLGPROC lpDialogFunc, LPARAM lParamInit);
+HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                               DLGPROC lpDialogFunc, LPARAM dwInitParam);
+BOOL WINAPI EndDialog(HWND hDlg, int nResult);
+LRESULT WINAPI DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI IsDialogMessageW(HWND hDlg, LPMSG lpMsg);
+BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect);
+LONG WINAPI GetDialogBaseUnits(void);
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
+int WINAPI GetDlgCtrlID(HWND hWnd);
+LRESULT WINAPI SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                   LPARAM lParam);
+BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
+UINT WINAPI GetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPWSTR lpString, int cchMax);
+BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
+UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton);
+
+// Menus from the instance's MENU (or MENUEX) resources.
+HMENU WINAPI LoadMenuW(HINSTANCE hInstance, LPCWSTR lpMenuName);
+BOOL WINAPI DestroyMenu(HMENU hMenu);
+HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos);
+
 // A window's device context, or the whole screen's for a null window.
 HDC WINAPI GetDC(HWND hWnd);
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
@@ -329,6 +628,26 @@ int WINAPI DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT f
 #define SetWindowText SetWindowTextW
 #define MessageBox MessageBoxW
 #define LoadString LoadStringW
+#define GetWindowLong GetWindowLongW
+#define SetWindowLong SetWindowLongW
+#define DialogBoxIndirectParam DialogBoxIndirectParamW
+#define DialogBoxParam DialogBoxParamW
+#define CreateDialogIndirectParam CreateDialogIndirectParamW
+#define CreateDialogParam CreateDialogParamW
+#define DialogBoxW(i, t, p, f) DialogBoxParamW(i, t, p, f, 0L)
+#define DialogBox DialogBoxW
+#define DialogBoxIndirectW(i, t, p, f) DialogBoxIndirectParamW(i, t, p, f, 0L)
+#define DialogBoxIndirect DialogBoxIndirectW
+#define CreateDialogW(i, t, p, f) CreateDialogParamW(i, t, p, f, 0L)
+#define CreateDialog CreateDialogW
+#define CreateDialogIndirectW(i, t, p, f) CreateDialogIndirectParamW(i, t, p, f, 0L)
+#define CreateDialogIndirect CreateDialogIndirectW
+#define DefDlgProc DefDlgProcW
+#define IsDialogMessage IsDialogMessageW
+#define SendDlgItemMessage SendDlgItemMessageW
+#define SetDlgItemText SetDlgItemTextW
+#define GetDlgItemText GetDlgItemTextW
+#define LoadMenu LoadMenuW
 #define DrawText DrawTextW
 
 #endif
