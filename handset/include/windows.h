@@ -8,6 +8,9 @@
 #include "winreg.h"
 #include "wingdi.h"
 #include "winuser.h"
+// Resource scripts are preprocessed as C: they get only the platform's values.
+#ifndef RC_INVOKED
 #include "crtwide.h"
+#endif
 
 #endif
