@@ -203,7 +203,7 @@ TEST(ConfigResources, PagesHoldTheirControlsInTabOrderAtTheirPositions) {
                  "1028 #133 25,42,97,97 50210003 \n"},
         {__LINE__, 105,
          frame + "Tessaril\" 8pt MS Shell Dlg\n"
-                 "201 STATIC 67,7,20,20 50000203 #101\n"
+                 "201 STATIC 67,7,20,20 50000803 #101\n"
                  "202 #130 7,33,142,9 50020001 Tessaril Version 1.8\n"
                  "203 #130 7,45,142,9 50020001 In-call screen lock\n"
                  "204 #130 7,57,142,9 50020001 for touch-screen phones\n"},
