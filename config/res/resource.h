@@ -10,6 +10,7 @@
 #define IDS_SAVED 4             // after Apply
 #define IDS_DONE 5              // the About page's soft key
 #define IDS_START_FAILED 6      // the lock program is not running after a start
+#define IDS_SAVE_FAILED 7       // a setting could not be written on Apply
 #define IDS_ACTIONS 13          // the sheet's right soft key
 #define IDS_APPLY 14            // the sheet's left soft key
 #define IDS_SCREEN_OFF_ITEMS 15 // Turn off screen

@@ -130,6 +130,7 @@ TEST(ConfigResources, StringsReadExactly) {
         {__LINE__, 4, "Program settings saved."},
         {__LINE__, 5, "Done"},
         {__LINE__, 6, "Could not start the lock program."},
+        {__LINE__, 7, "Could not save the program settings."},
         {__LINE__, 13, "Actions"},
         {__LINE__, 14, "Apply"},
         {__LINE__, 15, "Never;5 sec.;10 sec.;15 sec.;20 sec.;25 sec.;"},
