@@ -71,7 +71,7 @@ void CheckColour(const char* call, COLORREF colour) {
 }
 
 const handset::gdi::Font& SelectedFont(DeviceContext& dc) {
-    return Objects().Realize(*dc.selected[int(ObjectType::Font)].object);
+    return Objects().Realize(*dc.selected[int(ObjectType::Font)].object, dc);
 }
 
 } // namespace
@@ -107,10 +107,11 @@ HANDSET_API(HDC, GetDC, (HWND hWnd), (hWnd)) {
         if (!lookup) NotEmulated("GetDC", "a window's device context (no window manager yet)");
         auto place = lookup(hWnd);
         if (!place) return Fail(ERROR_INVALID_WINDOW_HANDLE, HDC(nullptr));
-        return Objects().OpenWindowDC(hWnd, place->origin, std::move(place->visible));
+        return Objects().OpenWindowDC(hWnd, place->origin, std::move(place->visible), place->scale);
     }
     auto dc = std::make_shared<DeviceContext>(DeviceContext::Kind::Screen);
     dc->screen = Dev().Get<Screen>().Framebuffer();
+    dc->scale = Objects().ScaleOf(Dev().CurrentPid());
     Objects().SelectDefaults(*dc);
     return Objects().AddDC(std::move(dc));
 }
@@ -132,7 +133,10 @@ HANDSET_API(int, ReleaseDC, (HWND hWnd, HDC hDC), (hWnd, hDC)) {
 HANDSET_API(int, GetDeviceCaps, (HDC hdc, int index), (hdc, index)) {
     if (auto e = Enter("GetDeviceCaps")) return Fail(*e, 0);
     if (hdc && !Objects().FindDC(hdc)) return Fail(ERROR_INVALID_HANDLE, 0);
+    // The process's logical screen (Gdi::ScaleOf); its size in millimetres
+    // is the panel's either way.
     const Screen& screen = Dev().Get<Screen>();
+    int scale = Objects().ScaleOf(Dev().CurrentPid());
     auto millimetres = [&](int pixels) {
         return (pixels * 254 + screen.Dpi() * 5) / (screen.Dpi() * 10);
     };
@@ -144,16 +148,16 @@ HANDSET_API(int, GetDeviceCaps, (HDC hdc, int index), (hdc, index)) {
     case VERTSIZE:
         return millimetres(screen.Height());
     case HORZRES:
-        return screen.Width();
+        return screen.Width() / scale;
     case VERTRES:
-        return screen.Height();
+        return screen.Height() / scale;
     case BITSPIXEL:
         return 16;
     case PLANES:
         return 1;
     case LOGPIXELSX:
     case LOGPIXELSY:
-        return screen.Dpi();
+        return screen.Dpi() / scale;
     }
     NotEmulated("GetDeviceCaps", "nIndex " + std::to_string(index));
 }
@@ -253,7 +257,7 @@ HANDSET_API(HFONT, CreateFontIndirectW, (const LOGFONTW* lplf), (lplf)) {
     font->request.weight = lplf->lfWeight;
     font->request.italic = lplf->lfItalic != 0;
     font->request.faceName.assign(face, std::find(face, face + LF_FACESIZE, u'\0'));
-    font->request.logPixelsY = Dev().Get<Screen>().Dpi();
+    font->request.logPixelsY = Objects().LogicalDpi();
     Objects().Realize(*font);
     return reinterpret_cast<HFONT>(Objects().AddObject(std::move(font)));
 }

@@ -6,6 +6,7 @@
 
 #include "device/platform.h"
 #include "gdi/objects.h"
+#include "res/resources.h"
 
 namespace handset {
 
@@ -188,11 +189,40 @@ const gdi::Font& Gdi::Realize(Object& object) {
     return *font.font;
 }
 
-HDC Gdi::OpenWindowDC(HWND window, POINT screenOrigin, std::vector<RECT> visibleScreenRects) {
+int Gdi::ScaleOf(DWORD pid) const {
+    int dpi = platform_.Get<Screen>().Dpi();
+    if (dpi < 192 || dpi % 96) return 1;
+    Process* p = platform_.FindProcess(pid);
+    const ResFile* res = p ? platform_.Get<Resources>().Find(p->module) : nullptr;
+    if (!res) return 1;
+    const ResEntry* mark = res->Find(u"CEUX", u"HI_RES_AWARE");
+    bool aware = mark && mark->data.size() >= 2 && mark->data[0] == 1 && mark->data[1] == 0;
+    return aware ? 1 : dpi / 96;
+}
+
+int Gdi::LogicalDpi() const {
+    return platform_.Get<Screen>().Dpi() / ScaleOf(platform_.CurrentPid());
+}
+
+const gdi::Font& Gdi::Realize(Object& object, const gdi::DeviceContext& dc) {
+    auto& font = static_cast<gdi::FontObject&>(object);
+    if (!font.stock || dc.scale == 1) return Realize(object);
+    gdi::FontRequest request = font.request;
+    request.logPixelsY = platform_.Get<Screen>().Dpi() / dc.scale;
+    request.height = -(9 * request.logPixelsY / 72);
+    std::string error;
+    auto made = Fonts().Open(request, &error);
+    if (!made) Platform::Fatal("fonts: " + error);
+    return *made; // the library keeps it
+}
+
+HDC Gdi::OpenWindowDC(HWND window, POINT screenOrigin, std::vector<RECT> visibleScreenRects,
+                      int scale) {
     auto dc = std::make_shared<DeviceContext>(DeviceContext::Kind::Window);
     dc->window = window;
     dc->screen = platform_.Get<Screen>().Framebuffer();
     dc->origin = screenOrigin;
+    dc->scale = scale;
     dc->visible = gdi::Disjoint(visibleScreenRects, {0, 0, dc->screen->width, dc->screen->height});
     SelectDefaults(*dc);
     std::erase_if(windowDCs_, [](const auto& w) { return w.expired(); });
@@ -206,10 +236,12 @@ bool Gdi::ReleaseWindowDC(HDC dc) {
     return platform_.handles().Remove(reinterpret_cast<uintptr_t>(dc), kDeviceContext);
 }
 
-void Gdi::MoveWindowDCs(HWND window, POINT screenOrigin, std::vector<RECT> visibleScreenRects) {
+void Gdi::MoveWindowDCs(HWND window, POINT screenOrigin, std::vector<RECT> visibleScreenRects,
+                        int scale) {
     for (const auto& weak : windowDCs_)
         if (auto dc = weak.lock(); dc && dc->window == window) {
             dc->origin = screenOrigin;
+            dc->scale = scale;
             dc->visible =
                 gdi::Disjoint(visibleScreenRects, {0, 0, dc->screen->width, dc->screen->height});
         }
@@ -245,12 +277,14 @@ bool TargetOf(const DeviceContext& dc, Target* target) {
     switch (dc.kind) {
     case DeviceContext::Kind::Screen:
         target->surface = dc.screen->Whole();
+        target->surface.scale = dc.scale;
         target->clips = {target->surface.clip};
         target->buffer = dc.screen.get();
         return true;
     case DeviceContext::Kind::Window:
         target->surface = dc.screen->Whole();
         target->surface.origin = dc.origin;
+        target->surface.scale = dc.scale;
         target->clips = dc.visible;
         target->buffer = dc.screen.get();
         return true;

@@ -95,12 +95,16 @@ class Gdi final : public Area {
     // visibleScreenRects (screen pixels; they may overlap and reach off the
     // screen: the context keeps their union within the screen). GetDC(hwnd)
     // and BeginPaint hand it out; ReleaseDC or ReleaseWindowDC ends it.
-    HDC OpenWindowDC(HWND window, POINT screenOrigin, std::vector<RECT> visibleScreenRects);
+    // A scale above 1 is the window of a process that is not high-resolution
+    // aware: screenOrigin is then on its logical screen (ScaleOf).
+    HDC OpenWindowDC(HWND window, POINT screenOrigin, std::vector<RECT> visibleScreenRects,
+                     int scale = 1);
     // Ends a window's device context (EndPaint); false when dc is not one.
     bool ReleaseWindowDC(HDC dc);
     // The window moved or was covered or uncovered: its open device contexts
     // draw at the new place from now on.
-    void MoveWindowDCs(HWND window, POINT screenOrigin, std::vector<RECT> visibleScreenRects);
+    void MoveWindowDCs(HWND window, POINT screenOrigin, std::vector<RECT> visibleScreenRects,
+                       int scale = 1);
 
     // Where GetDC(hwnd) finds a window: its client area's origin on the
     // screen and what of it is visible, or nothing for a handle that is no
@@ -109,10 +113,22 @@ class Gdi final : public Area {
     struct WindowPlace {
         POINT origin;
         std::vector<RECT> visible;
+        int scale = 1;
     };
     using WindowLookup = std::function<std::optional<WindowPlace>(HWND)>;
     void SetWindowLookup(WindowLookup lookup) { lookup_ = std::move(lookup); }
     const WindowLookup& Lookup() const { return lookup_; }
+
+    // ---- The logical screen of a process --------------------------------------------
+    // Physical pixels per logical pixel for the process: on a screen of 192
+    // dpi or another multiple of 96, a program that is not high-resolution
+    // aware sees a 96-dpi screen of half (a third, ...) the size, and what it
+    // draws is pixel-doubled. Aware are the programs whose resources hold
+    // CEUX HI_RES_AWARE with the 16-bit value 1, and every process without
+    // resources (the handset's own programs, a test's bare processes).
+    int ScaleOf(DWORD pid) const;
+    // The calling process's dpi, as GetDeviceCaps gives it.
+    int LogicalDpi() const;
 
     // ---- For the GDI calls --------------------------------------------------------
     std::shared_ptr<gdi::DeviceContext> FindDC(HDC dc) const;
@@ -130,6 +146,8 @@ class Gdi final : public Area {
     // The font's face at its size, made on first use; fatal when the font
     // files are missing (the handset's installation, not the phone, is broken).
     const gdi::Font& Realize(gdi::Object& font);
+    // As the context draws it: the stock font at the context's logical dpi.
+    const gdi::Font& Realize(gdi::Object& font, const gdi::DeviceContext& dc);
 
   private:
     HGDIOBJ AddStock(std::shared_ptr<gdi::Object> object);

@@ -77,8 +77,9 @@ struct DeviceContext {
     const Kind kind;
     HWND window = nullptr;               // Window: whose it is
     std::shared_ptr<Framebuffer> screen; // Screen, Window: what it draws on
-    POINT origin = {};                   // Window: logical (0, 0) on the screen
+    POINT origin = {};                   // Window: logical (0, 0) on the (logical) screen
     std::vector<RECT> visible;           // Window: disjoint screen rectangles
+    int scale = 1;                       // Screen, Window: the process's (Gdi::ScaleOf)
 
     struct Selected {
         HGDIOBJ handle = nullptr;

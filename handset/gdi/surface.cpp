@@ -26,16 +26,45 @@ RECT Intersect(const RECT& a, const RECT& b) {
             std::min(a.bottom, b.bottom)};
 }
 
+RECT ToSurface(const Surface& s, const RECT& logical) {
+    return {(logical.left + s.origin.x) * s.scale, (logical.top + s.origin.y) * s.scale,
+            (logical.right + s.origin.x) * s.scale, (logical.bottom + s.origin.y) * s.scale};
+}
+
 void FillSolid(const Surface& dst, const RECT& rect, uint16_t colour) {
-    RECT r = Intersect(dst.DrawableArea(), {rect.left + dst.origin.x, rect.top + dst.origin.y,
-                                            rect.right + dst.origin.x, rect.bottom + dst.origin.y});
+    RECT r = Intersect(dst.DrawableArea(), ToSurface(dst, rect));
     if (IsEmpty(r)) return;
     for (int y = r.top; y < r.bottom; ++y)
         std::fill(dst.Row(y) + r.left, dst.Row(y) + r.right, colour);
 }
 
+namespace {
+
+// A copy between scales, one destination pixel at a time.
+void CopyScaled(const Surface& dst, int x, int y, int width, int height, const Surface& src,
+                int srcX, int srcY) {
+    RECT d = Intersect(dst.DrawableArea(), ToSurface(dst, {x, y, x + width, y + height}));
+    for (int py = d.top; py < d.bottom; ++py) {
+        int ly = py / dst.scale - dst.origin.y - y + srcY; // the source's logical row
+        int sy = (ly + src.origin.y) * src.scale + (src.scale == dst.scale ? py % dst.scale : 0);
+        if (sy < 0 || sy >= src.height) continue;
+        uint16_t* out = dst.Row(py);
+        const uint16_t* in = src.Row(sy);
+        for (int px = d.left; px < d.right; ++px) {
+            int lx = px / dst.scale - dst.origin.x - x + srcX;
+            int sx =
+                (lx + src.origin.x) * src.scale + (src.scale == dst.scale ? px % dst.scale : 0);
+            if (sx >= 0 && sx < src.width) out[px] = in[sx];
+        }
+    }
+}
+
+} // namespace
+
 void CopyPixels(const Surface& dst, int x, int y, int width, int height, const Surface& src,
                 int srcX, int srcY) {
+    if (dst.scale != 1 || src.scale != 1)
+        return CopyScaled(dst, x, y, width, height, src, srcX, srcY);
     // Both corners in surface pixels, then the area cut to what both allow.
     int dx = x + dst.origin.x, dy = y + dst.origin.y;
     int sx = srcX + src.origin.x, sy = srcY + src.origin.y;

@@ -10,15 +10,18 @@
 namespace handset::gdi {
 
 // A view, not an owner: the bits stay the caller's. Logical coordinates
-// (what device code passes) become surface pixels by adding origin; clip is
-// in surface pixels and nothing outside it, or outside the surface, is ever
-// written.
+// (what device code passes) become surface pixels by adding origin and
+// multiplying by scale; clip is in surface pixels and nothing outside it, or
+// outside the surface, is ever written. A scale above 1 is the screen of a
+// program that is not high-resolution aware: each of its logical pixels is a
+// scale x scale block.
 struct Surface {
     uint16_t* bits = nullptr; // pixel (0, 0), rows top-down
     int width = 0, height = 0;
     int pitch = 0;  // bytes from one row to the next
     RECT clip = {}; // right and bottom exclusive
     POINT origin = {};
+    int scale = 1;
 
     // The whole of a buffer: clip is every pixel, origin (0, 0).
     static Surface Of(uint16_t* bits, int width, int height, int pitch);
@@ -49,13 +52,18 @@ inline bool IsEmpty(const RECT& r) {
     return r.right <= r.left || r.bottom <= r.top;
 }
 
+// A logical rectangle in surface pixels: moved by origin, multiplied by scale.
+RECT ToSurface(const Surface& s, const RECT& logical);
+
 // Fills a logical rectangle with one colour, clipped.
 void FillSolid(const Surface& dst, const RECT& rect, uint16_t colour);
 
-// BitBlt with SRCCOPY: width x height pixels from (srcX, srcY) of src to the
-// logical point (x, y) of dst. The source is read through its origin but not
-// its clip (only its bounds limit it); the destination is clipped. Source and
-// destination may be the same surface and overlap.
+// BitBlt with SRCCOPY: width x height logical pixels from (srcX, srcY) of src
+// to the logical point (x, y) of dst. The source is read through its origin
+// but not its clip (only its bounds limit it); the destination is clipped.
+// Source and destination may be the same surface and overlap when their
+// scales are 1. A scaled source gives the top-left pixel of each block; a
+// scaled destination gets a block for each source pixel.
 void CopyPixels(const Surface& dst, int x, int y, int width, int height, const Surface& src,
                 int srcX, int srcY);
 

@@ -136,8 +136,28 @@ uint16_t Blend(uint16_t d, uint16_t t, unsigned c) {
     return static_cast<uint16_t>(r << 11 | g << 5 | b);
 }
 
+// Blends one glyph with its bitmap's top-left at the scaled surface's
+// logical pixel (x, y) (origin included): each glyph pixel is a block.
+void DrawGlyphScaled(const Surface& s, const RECT& clip, int x, int y, const Glyph& g,
+                     uint16_t colour) {
+    int k = s.scale;
+    RECT area = Intersect(clip, {x * k, y * k, (x + g.width) * k, (y + g.rows) * k});
+    for (int py = area.top; py < area.bottom; ++py) {
+        const uint8_t* cover = g.coverage.data() + static_cast<size_t>(py / k - y) * g.width;
+        uint16_t* row = s.Row(py);
+        for (int px = area.left; px < area.right; ++px) {
+            unsigned c = cover[px / k - x];
+            if (c == 255)
+                row[px] = colour;
+            else if (c)
+                row[px] = Blend(row[px], colour, c);
+        }
+    }
+}
+
 // Blends one glyph with its bitmap's top-left at surface pixel (x, y).
 void DrawGlyph(const Surface& s, const RECT& clip, int x, int y, const Glyph& g, uint16_t colour) {
+    if (s.scale != 1) return DrawGlyphScaled(s, clip, x, y, g, colour);
     RECT area = Intersect(clip, {x, y, x + g.width, y + g.rows});
     if (IsEmpty(area)) return;
     for (int py = area.top; py < area.bottom; ++py) {
@@ -156,10 +176,10 @@ void DrawGlyph(const Surface& s, const RECT& clip, int x, int y, const Glyph& g,
 // One laid-out line with its cell's top-left at logical (x, y).
 void DrawItems(const Surface& s, const Font& font, int x, int y, const Items& line,
                const TextStyle& style, const RECT* clip, bool underlines) {
+    // area in surface pixels; x, y and what follows in logical ones, moved
+    // by the origin (the same as surface pixels at scale 1).
     RECT area = s.DrawableArea();
-    if (clip)
-        area = Intersect(area, {clip->left + s.origin.x, clip->top + s.origin.y,
-                                clip->right + s.origin.x, clip->bottom + s.origin.y});
+    if (clip) area = Intersect(area, ToSurface(s, *clip));
     if (IsEmpty(area)) return;
     x += s.origin.x;
     y += s.origin.y;
@@ -177,9 +197,10 @@ void DrawItems(const Surface& s, const Font& font, int x, int y, const Items& li
         const Glyph& g = font.Rendered(item.c);
         DrawGlyph(s, area, pen + g.left, baseline - g.top, g, colour);
         if (item.underline && underlines) {
-            RECT bar = Intersect(area, {pen, baseline + 1, pen + item.advance, baseline + 2});
-            if (!IsEmpty(bar))
-                std::fill(s.Row(bar.top) + bar.left, s.Row(bar.top) + bar.right, colour);
+            Surface under = s;
+            under.clip = area;
+            under.origin = {0, 0};
+            FillSolid(under, {pen, baseline + 1, pen + item.advance, baseline + 2}, colour);
         }
         pen += item.advance;
     }

@@ -164,8 +164,7 @@ typedef struct _PSHNOTIFY {
 #define PropSheet_PressButton(hDlg, iButton)                                                       \
     PostMessageW(hDlg, PSM_PRESSBUTTON, (WPARAM)(iButton), 0)
 #define PropSheet_GetTabControl(hDlg) (HWND) SendMessageW(hDlg, PSM_GETTABCONTROL, 0, 0)
-#define PropSheet_GetCurrentPageHwnd(hDlg)                                                         \
-    (HWND) SendMessageW(hDlg, PSM_GETCURRENTPAGEHWND, 0, 0L)
+#define PropSheet_GetCurrentPageHwnd(hDlg) (HWND) SendMessageW(hDlg, PSM_GETCURRENTPAGEHWND, 0, 0L)
 
 HPROPSHEETPAGE WINAPI CreatePropertySheetPageW(LPCPROPSHEETPAGEW lppsp);
 BOOL WINAPI DestroyPropertySheetPage(HPROPSHEETPAGE hPSPage);

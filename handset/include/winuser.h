@@ -25,6 +25,7 @@
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_ERASEBKGND 0x0014
+#define WM_CANCELMODE 0x001F
 #define WM_SHOWWINDOW 0x0018
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -533,8 +534,8 @@ BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
 ATOM WINAPI RegisterClassW(const WNDCLASSW* lpWndClass);
 HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
-                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
-                            HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
+                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight, HWND hWndParent,
+                            HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
 LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI IsWindow(HWND hWnd);
@@ -600,6 +601,23 @@ UINT WINAPI GetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPWSTR lpString, int cchM
 BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
 UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton);
 
+// Menu item flags, as MENU resources and the menu calls have them.
+#define MF_ENABLED 0x0000L
+#define MF_GRAYED 0x0001L
+#define MF_DISABLED 0x0002L
+#define MF_CHECKED 0x0008L
+#define MF_POPUP 0x0010L
+#define MF_MENUBARBREAK 0x0020L
+#define MF_MENUBREAK 0x0040L
+#define MF_END 0x0080L
+#define MF_SEPARATOR 0x0800L
+#define MF_BYCOMMAND 0x0000L
+#define MF_BYPOSITION 0x0400L
+#define MFT_STRING 0x0000L
+#define MFT_SEPARATOR 0x0800L
+#define MFS_GRAYED 0x0003L
+#define MFS_CHECKED 0x0008L
+
 // Menus from the instance's MENU (or MENUEX) resources.
 HMENU WINAPI LoadMenuW(HINSTANCE hInstance, LPCWSTR lpMenuName);
 BOOL WINAPI DestroyMenu(HMENU hMenu);
@@ -619,7 +637,7 @@ int WINAPI DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT f
 #define PostMessage PostMessageW
 #define RegisterClass RegisterClassW
 #define CreateWindowEx CreateWindowExW
-#define CreateWindowW(c, t, s, x, y, w, h, p, m, i, l)                                            \
+#define CreateWindowW(c, t, s, x, y, w, h, p, m, i, l)                                             \
     CreateWindowExW(0, c, t, s, x, y, w, h, p, m, i, l)
 #define CreateWindow CreateWindowW
 #define DefWindowProc DefWindowProcW

@@ -46,7 +46,30 @@ RECT Taskbar::StartIconRect() const {
 RECT Taskbar::SipButtonRect() const {
     int s = Scale(platform_);
     LONG width = platform_.Get<WindowManager>().ScreenRect().right;
+    if (OkButtonShown()) width = OkButtonRect().left;
     return {width - 28 * s, 5 * s, width - 4 * s, 21 * s};
+}
+
+bool Taskbar::OkButtonShown() const {
+    WindowManager& wm = platform_.Get<WindowManager>();
+    auto fg = wm.Get(wm.Foreground());
+    return fg && (fg->exStyle & WS_EX_CAPTIONOKBTN);
+}
+
+RECT Taskbar::OkButtonRect() const {
+    int s = Scale(platform_);
+    LONG width = platform_.Get<WindowManager>().ScreenRect().right;
+    return {width - 30 * s, 4 * s, width - 3 * s, 22 * s};
+}
+
+void Taskbar::PressOk() {
+    WindowManager& wm = platform_.Get<WindowManager>();
+    auto fg = wm.Get(wm.Foreground());
+    if (!OkButtonShown()) Platform::Fatal("PressOk: the foreground window has no OK button");
+    platform_.timeline().Record(
+        "shell.ok",
+        {{"window", uint64_t(reinterpret_cast<uintptr_t>(fg->handle))}, {"process", fg->pid}});
+    wm.Post(fg, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
 }
 
 HWND Taskbar::MakeWindow() {
@@ -126,6 +149,10 @@ void Taskbar::Tapped(UINT message, LPARAM at) {
     auto inside = [&](const RECT& r) {
         return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
     };
+    if (OkButtonShown() && inside(OkButtonRect())) {
+        if (message == WM_LBUTTONUP) PressOk();
+        return;
+    }
     if (!startIcon_) {
         if (auto to = wm.Get(requester_))
             PostMessageW(requester_, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
@@ -161,6 +188,22 @@ void Taskbar::Paint(HWND hwnd) {
         titleLeft = r.right + 6 * s;
     }
     LONG titleRight = all.right - 6 * s;
+    if (OkButtonShown()) {
+        RECT ok = OkButtonRect();
+        const COLORREF white = RGB(255, 255, 255);
+        Fill(dc, {ok.left, ok.top, ok.right, ok.top + s}, white);
+        Fill(dc, {ok.left, ok.bottom - s, ok.right, ok.bottom}, white);
+        Fill(dc, {ok.left, ok.top, ok.left + s, ok.bottom}, white);
+        Fill(dc, {ok.right - s, ok.top, ok.right, ok.bottom}, white);
+        HFONT okFont = BoldFont(12 * s);
+        HGDIOBJ was = SelectObject(dc, okFont);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, white);
+        DrawTextW(dc, u"ok", -1, &ok, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+        SelectObject(dc, was);
+        DeleteObject(okFont);
+        titleRight = ok.left - 6 * s;
+    }
     if (sipButton_) {
         // A keyboard: a white outline and three rows of keys.
         RECT k = SipButtonRect();

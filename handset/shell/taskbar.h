@@ -13,6 +13,9 @@
 // - The full screen belongs to the window that asked for it: when another
 //   window comes to the foreground, the shell shows the taskbar, the Start
 //   icon and the input-panel button again.
+// - The foreground window's OK button (WS_EX_CAPTIONOKBTN: a dialog's
+//   extended style, or SHInitDialog's SHIDIF_DONEBUTTON) is at the right
+//   end; a tap on it posts WM_COMMAND IDOK to that window.
 // - While the Start icon is hidden, a tap on the taskbar goes to the window
 //   that hid it (WM_LBUTTONDOWN and WM_LBUTTONUP, in its client
 //   coordinates). With the icon shown, a tap on it would open the Start
@@ -38,6 +41,15 @@ class Taskbar final : public Area {
     // The strip's places, in screen (and its client) coordinates.
     RECT StartIconRect() const;
     RECT SipButtonRect() const;
+    // Whether the foreground window has an OK button, and where it is.
+    bool OkButtonShown() const;
+    RECT OkButtonRect() const;
+    // Presses the OK button: WM_COMMAND IDOK to the foreground window; fatal
+    // when it has none.
+    void PressOk();
+    // Paints the strip again (the foreground window's title or its OK
+    // button changed).
+    void Refresh();
 
     // ---- For the shell program ---------------------------------------------------
     // Registers the taskbar's class and makes its window on the calling
@@ -52,7 +64,6 @@ class Taskbar final : public Area {
     void Paint(HWND hwnd);
     void Tapped(UINT message, LPARAM at);
     void ForegroundChanged(HWND foreground);
-    void Refresh();
 
     HWND window_ = nullptr;
     HWND requester_ = nullptr;

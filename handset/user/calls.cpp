@@ -8,9 +8,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "device/platform.h"
 #include "device/relay.h"
+#include "gdi/gdi.h"
+#include "user/dialogs.h"
 #include "user/window_manager.h"
 
 using handset::Enter;
@@ -31,21 +34,16 @@ Platform& Dev() {
     return Platform::Current();
 }
 
-// The handset has top-level windows without frames, menus or scroll bars;
-// a program that asks for more stops the run, naming what it asked for.
+// The handset has windows without frames, menus or scroll bars; a program
+// that asks for more stops the run, naming what it asked for.
 void CheckStyles(DWORD style, DWORD exStyle, HMENU menu) {
     struct Unsupported {
         DWORD bits;
         const char* name;
     };
     static const Unsupported kStyles[] = {
-        {WS_CHILD, "WS_CHILD (child windows)"},
-        {WS_CAPTION, "WS_CAPTION"},
-        {WS_BORDER, "WS_BORDER"},
-        {WS_DLGFRAME, "WS_DLGFRAME"},
-        {WS_THICKFRAME, "WS_THICKFRAME"},
-        {WS_VSCROLL, "WS_VSCROLL"},
-        {WS_HSCROLL, "WS_HSCROLL"},
+        {WS_CAPTION, "WS_CAPTION"},       {WS_BORDER, "WS_BORDER"},   {WS_DLGFRAME, "WS_DLGFRAME"},
+        {WS_THICKFRAME, "WS_THICKFRAME"}, {WS_VSCROLL, "WS_VSCROLL"}, {WS_HSCROLL, "WS_HSCROLL"},
         {WS_SYSMENU, "WS_SYSMENU"},
     };
     for (const auto& u : kStyles)
@@ -53,7 +51,8 @@ void CheckStyles(DWORD style, DWORD exStyle, HMENU menu) {
             NotEmulated("CreateWindowExW", std::string("dwStyle ") + u.name);
     if (exStyle & (WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE))
         NotEmulated("CreateWindowExW", "dwExStyle " + Hex32(exStyle) + " (window edges)");
-    if (menu) NotEmulated("CreateWindowExW", "hMenu (a menu on a top-level window)");
+    if (menu && !(style & WS_CHILD))
+        NotEmulated("CreateWindowExW", "hMenu (a menu on a top-level window)");
 }
 
 } // namespace
@@ -74,8 +73,10 @@ HANDSET_API(ATOM, RegisterClassW, (const WNDCLASSW* lpWndClass), (lpWndClass)) {
     return atom;
 }
 
-// hWndParent of a top-level window is its owner. CW_USEDEFAULT places the
-// window in the phone's work area: the whole width, below the taskbar.
+// hWndParent of a top-level window is its owner; a WS_CHILD window lies on
+// it (ERROR_TLW_WITH_WSCHILD without one), placed in its client coordinates,
+// and hMenu is its id. CW_USEDEFAULT places a top-level window in the
+// phone's work area: the whole width, below the taskbar.
 HANDSET_API(HWND, CreateWindowExW,
             (DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X,
              int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
@@ -90,8 +91,11 @@ HANDSET_API(HWND, CreateWindowExW,
     CheckStyles(dwStyle, dwExStyle, hMenu);
     if (hWndParent && !Wm().Get(hWndParent))
         return Fail(ERROR_INVALID_WINDOW_HANDLE, HWND(nullptr));
-    RECT screen = Wm().ScreenRect();
-    LONG bar = Wm().TaskbarHeight();
+    bool child = (dwStyle & WS_CHILD) != 0;
+    if (child && !hWndParent) return Fail(ERROR_TLW_WITH_WSCHILD, HWND(nullptr));
+    int scale = Wm().ScaleOf(Dev().CurrentPid());
+    RECT screen = Wm().LogicalScreen(Dev().CurrentPid());
+    LONG bar = Wm().TaskbarHeight() / scale;
     if (X == CW_USEDEFAULT) X = 0, Y = bar;
     if (nWidth == CW_USEDEFAULT) nWidth = screen.right, nHeight = screen.bottom - bar;
     WindowManager::CreateArgs args;
@@ -100,7 +104,9 @@ HANDSET_API(HWND, CreateWindowExW,
     args.title = lpWindowName ? lpWindowName : u"";
     args.style = dwStyle;
     args.rect = {X, Y, X + std::max(nWidth, 0), Y + std::max(nHeight, 0)};
-    args.owner = hWndParent;
+    args.owner = child ? nullptr : hWndParent;
+    args.parent = child ? hWndParent : nullptr;
+    args.menu = hMenu;
     args.param = lpParam;
     args.instance = hInstance;
     HWND made = Wm().Create(args);
@@ -184,6 +190,7 @@ HANDSET_API(BOOL, MoveWindow, (HWND hWnd, int X, int Y, int nWidth, int nHeight,
     if (auto e = Enter("MoveWindow")) return Fail(*e, FALSE);
     auto w = Wm().Get(hWnd);
     if (!w) return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    if (auto parent = Wm().Get(w->parent)) X += parent->rect.left, Y += parent->rect.top;
     Wm().Move(w, {X, Y, X + std::max(nWidth, 0), Y + std::max(nHeight, 0)}, bRepaint != FALSE);
     return TRUE;
 }
@@ -204,6 +211,121 @@ HANDSET_API(BOOL, GetWindowRect, (HWND hWnd, LPRECT lpRect), (hWnd, lpRect)) {
     if (!lpRect) return Fail(ERROR_INVALID_PARAMETER, FALSE);
     *lpRect = w->rect;
     return TRUE;
+}
+
+// A child's parent; a top-level window's owner (null without one).
+HANDSET_API(HWND, GetParent, (HWND hWnd), (hWnd)) {
+    if (auto e = Enter("GetParent")) return Fail(*e, HWND(nullptr));
+    auto w = Wm().Get(hWnd);
+    if (!w) return Fail(ERROR_INVALID_WINDOW_HANDLE, HWND(nullptr));
+    SetLastError(0); // a null result is then no failure
+    return w->parent ? w->parent : w->owner;
+}
+
+// GWL_STYLE, GWL_EXSTYLE, GWL_ID and GWL_USERDATA; a dialog's DWL_MSGRESULT
+// and DWL_USER are the dialog manager's (dialogs.cpp). An index the window
+// has not: ERROR_INVALID_INDEX.
+HANDSET_API(LONG, GetWindowLongW, (HWND hWnd, int nIndex), (hWnd, nIndex)) {
+    if (auto e = Enter("GetWindowLongW")) return Fail(*e, LONG(0));
+    auto w = Wm().Get(hWnd);
+    if (!w) return Fail(ERROR_INVALID_WINDOW_HANDLE, LONG(0));
+    switch (nIndex) {
+    case GWL_STYLE:
+        return static_cast<LONG>(w->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG>(w->exStyle);
+    case GWL_ID:
+        return w->id;
+    case GWL_USERDATA:
+        return w->userData;
+    }
+    LONG value = 0;
+    if (handset::DialogLong(hWnd, nIndex, nullptr, &value)) return value;
+    return Fail(ERROR_INVALID_INDEX, LONG(0));
+}
+
+// The previous value. Styles change the bits only: nothing is redrawn or
+// resized, and WS_VISIBLE and WS_DISABLED are left to ShowWindow and
+// EnableWindow (changing them this way is not emulated).
+HANDSET_API(LONG, SetWindowLongW, (HWND hWnd, int nIndex, LONG dwNewLong),
+            (hWnd, nIndex, dwNewLong)) {
+    if (auto e = Enter("SetWindowLongW")) return Fail(*e, LONG(0));
+    auto w = Wm().Get(hWnd);
+    if (!w) return Fail(ERROR_INVALID_WINDOW_HANDLE, LONG(0));
+    SetLastError(0);
+    switch (nIndex) {
+    case GWL_STYLE: {
+        DWORD style = static_cast<DWORD>(dwNewLong);
+        if ((style ^ w->style) & (WS_VISIBLE | WS_DISABLED))
+            NotEmulated("SetWindowLongW", "GWL_STYLE changing WS_VISIBLE or WS_DISABLED");
+        return static_cast<LONG>(std::exchange(w->style, style));
+    }
+    case GWL_EXSTYLE:
+        return static_cast<LONG>(std::exchange(w->exStyle, static_cast<DWORD>(dwNewLong)));
+    case GWL_ID:
+        return std::exchange(w->id, dwNewLong);
+    case GWL_USERDATA:
+        return std::exchange(w->userData, dwNewLong);
+    }
+    LONG previous = 0;
+    if (handset::DialogLong(hWnd, nIndex, &dwNewLong, &previous)) return previous;
+    return Fail(ERROR_INVALID_INDEX, LONG(0));
+}
+
+// Whether the window was disabled before. A disabled window takes no
+// stylus or keys, and neither do its children.
+HANDSET_API(BOOL, EnableWindow, (HWND hWnd, BOOL bEnable), (hWnd, bEnable)) {
+    if (auto e = Enter("EnableWindow")) return Fail(*e, FALSE);
+    auto w = Wm().Get(hWnd);
+    if (!w) return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    bool was = w->enabled;
+    if (was != (bEnable != FALSE)) {
+        w->enabled = bEnable != FALSE;
+        w->style = w->enabled ? (w->style & ~WS_DISABLED) : (w->style | WS_DISABLED);
+        Wm().Send(w, WM_ENABLE, bEnable ? TRUE : FALSE, 0);
+        Wm().Invalidate(*w, nullptr, true);
+    }
+    return was ? FALSE : TRUE;
+}
+
+HANDSET_API(BOOL, IsWindowEnabled, (HWND hWnd), (hWnd)) {
+    (void)Enter("IsWindowEnabled");
+    auto w = Wm().Get(hWnd);
+    return w && w->enabled ? TRUE : FALSE;
+}
+
+// On the calling process's logical screen. The sizes of the phone's parts
+// at 96 dpi, in proportion at others; an index the handset does not know
+// stops the run.
+HANDSET_API(int, GetSystemMetrics, (int nIndex), (nIndex)) {
+    (void)Enter("GetSystemMetrics"); // 0 is an answer, not a failure
+    RECT screen = Wm().LogicalScreen(Dev().CurrentPid());
+    int dpi = Dev().Get<handset::Gdi>().LogicalDpi();
+    auto at96 = [&](int pixels) { return pixels * dpi / 96; };
+    switch (nIndex) {
+    case SM_CXSCREEN:
+        return screen.right;
+    case SM_CYSCREEN:
+        return screen.bottom;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+        return at96(13);
+    case SM_CYCAPTION:
+        return at96(26);
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return at96(3);
+    case SM_CXICON:
+    case SM_CYICON:
+        return at96(32);
+    case SM_CXSMICON:
+    case SM_CYSMICON:
+        return at96(16);
+    }
+    NotEmulated("GetSystemMetrics", "nIndex " + std::to_string(nIndex));
 }
 
 // ---- Activation and focus -------------------------------------------------------------------

@@ -7,55 +7,102 @@
 namespace {
 
 const handset::PlatformCallTable kUserCalls(
-    "user", {
-                // ERROR_NOT_ENOUGH_MEMORY: the thread's queue is full.
-                {"PostThreadMessageW", {ERROR_INVALID_THREAD_ID, ERROR_NOT_ENOUGH_MEMORY}},
-                {"GetMessageW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
-                {"PeekMessageW", {ERROR_INVALID_WINDOW_HANDLE}},
-                // No failure result: TranslateMessage's FALSE means "nothing to
-                // translate", DispatchMessageW and DefWindowProcW give the window
-                // procedure's result, IsWindow's FALSE and FindWindowW's NULL mean
-                // "none", EndPaint is always TRUE.
-                {"TranslateMessage", {}},
-                {"DispatchMessageW", {}},
-                {"PostQuitMessage", {}},
-                {"DefWindowProcW", {}},
-                {"IsWindow", {}},
-                {"IsWindowVisible", {}},
-                {"FindWindowW", {}},
-                {"GetForegroundWindow", {}},
-                {"GetActiveWindow", {}},
-                {"GetFocus", {}},
-                {"EndPaint", {}},
+    "user",
+    {
+        // ERROR_NOT_ENOUGH_MEMORY: the thread's queue is full.
+        {"PostThreadMessageW", {ERROR_INVALID_THREAD_ID, ERROR_NOT_ENOUGH_MEMORY}},
+        {"GetMessageW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
+        {"PeekMessageW", {ERROR_INVALID_WINDOW_HANDLE}},
+        // No failure result: TranslateMessage's FALSE means "nothing to
+        // translate", DispatchMessageW and DefWindowProcW give the window
+        // procedure's result, IsWindow's FALSE and FindWindowW's NULL mean
+        // "none", EndPaint is always TRUE.
+        {"TranslateMessage", {}},
+        {"DispatchMessageW", {}},
+        {"PostQuitMessage", {}},
+        {"DefWindowProcW", {}},
+        {"IsWindow", {}},
+        {"IsWindowVisible", {}},
+        {"FindWindowW", {}},
+        {"GetForegroundWindow", {}},
+        {"GetActiveWindow", {}},
+        {"GetFocus", {}},
+        {"EndPaint", {}},
 
-                {"SendMessageW", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"PostMessageW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_NOT_ENOUGH_MEMORY}},
-                {"RegisterClassW",
-                 {ERROR_NOT_ENOUGH_MEMORY, ERROR_CLASS_ALREADY_EXISTS, ERROR_INVALID_PARAMETER}},
-                // ERROR_INVALID_PARAMETER also when WM_CREATE answers -1.
-                {"CreateWindowExW",
-                 {ERROR_NOT_ENOUGH_MEMORY, ERROR_CANNOT_FIND_WND_CLASS, ERROR_INVALID_WINDOW_HANDLE,
-                  ERROR_INVALID_PARAMETER}},
-                // ERROR_ACCESS_DENIED: a window of another thread.
-                {"DestroyWindow", {ERROR_INVALID_WINDOW_HANDLE, ERROR_ACCESS_DENIED}},
-                {"GetWindowTextW", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"SetWindowTextW", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"ShowWindow", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"MoveWindow", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"GetClientRect", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
-                {"GetWindowRect", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
-                {"SetForegroundWindow", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"SetActiveWindow", {ERROR_INVALID_WINDOW_HANDLE, ERROR_ACCESS_DENIED}},
-                {"SetFocus", {ERROR_INVALID_WINDOW_HANDLE, ERROR_ACCESS_DENIED}},
-                {"InvalidateRect", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"ValidateRect", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"UpdateWindow", {ERROR_INVALID_WINDOW_HANDLE}},
-                {"BeginPaint", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
-                {"SetTimer", {ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_WINDOW_HANDLE}},
-                // ERROR_INVALID_PARAMETER: no such timer.
-                {"KillTimer", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
-                {"MessageBoxW",
-                 {ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
-            });
+        {"SendMessageW", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"PostMessageW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_NOT_ENOUGH_MEMORY}},
+        {"RegisterClassW",
+         {ERROR_NOT_ENOUGH_MEMORY, ERROR_CLASS_ALREADY_EXISTS, ERROR_INVALID_PARAMETER}},
+        // ERROR_INVALID_PARAMETER also when WM_CREATE answers -1.
+        {"CreateWindowExW",
+         {ERROR_NOT_ENOUGH_MEMORY, ERROR_CANNOT_FIND_WND_CLASS, ERROR_INVALID_WINDOW_HANDLE,
+          ERROR_INVALID_PARAMETER}},
+        // ERROR_ACCESS_DENIED: a window of another thread.
+        {"DestroyWindow", {ERROR_INVALID_WINDOW_HANDLE, ERROR_ACCESS_DENIED}},
+        {"GetWindowTextW", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"SetWindowTextW", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"ShowWindow", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"MoveWindow", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"GetClientRect", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
+        {"GetWindowRect", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
+        {"SetForegroundWindow", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"SetActiveWindow", {ERROR_INVALID_WINDOW_HANDLE, ERROR_ACCESS_DENIED}},
+        {"SetFocus", {ERROR_INVALID_WINDOW_HANDLE, ERROR_ACCESS_DENIED}},
+        {"InvalidateRect", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"ValidateRect", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"UpdateWindow", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"BeginPaint", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
+        {"SetTimer", {ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_WINDOW_HANDLE}},
+        // ERROR_INVALID_PARAMETER: no such timer.
+        {"KillTimer", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
+        {"MessageBoxW",
+         {ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_PARAMETER}},
+        {"GetParent", {ERROR_INVALID_WINDOW_HANDLE}},
+        // ERROR_INVALID_INDEX: an index the window has not.
+        {"GetWindowLongW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_INDEX}},
+        {"SetWindowLongW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_INDEX}},
+        {"EnableWindow", {ERROR_INVALID_WINDOW_HANDLE}},
+        // No failure result: FALSE, 0 and null are answers.
+        {"IsWindowEnabled", {}},
+        {"GetSystemMetrics", {}},
+        {"DefDlgProcW", {}},
+        {"IsDialogMessageW", {}},
+        {"GetDialogBaseUnits", {}},
+        {"IsDlgButtonChecked", {}},
+
+        // Dialogs. ERROR_INVALID_DATA: a malformed template;
+        // ERROR_CANNOT_FIND_WND_CLASS: a control class no one has;
+        // the resource errors for a template by name.
+        {"DialogBoxIndirectParamW",
+         {ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER, ERROR_INVALID_WINDOW_HANDLE,
+          ERROR_INVALID_DATA, ERROR_CANNOT_FIND_WND_CLASS}},
+        {"DialogBoxParamW",
+         {ERROR_NOT_ENOUGH_MEMORY, ERROR_RESOURCE_NAME_NOT_FOUND, ERROR_RESOURCE_DATA_NOT_FOUND,
+          ERROR_INVALID_HANDLE, ERROR_INVALID_PARAMETER, ERROR_INVALID_WINDOW_HANDLE,
+          ERROR_INVALID_DATA, ERROR_CANNOT_FIND_WND_CLASS}},
+        {"CreateDialogIndirectParamW",
+         {ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER, ERROR_INVALID_WINDOW_HANDLE,
+          ERROR_INVALID_DATA, ERROR_CANNOT_FIND_WND_CLASS}},
+        {"CreateDialogParamW",
+         {ERROR_NOT_ENOUGH_MEMORY, ERROR_RESOURCE_NAME_NOT_FOUND, ERROR_RESOURCE_DATA_NOT_FOUND,
+          ERROR_INVALID_HANDLE, ERROR_INVALID_PARAMETER, ERROR_INVALID_WINDOW_HANDLE,
+          ERROR_INVALID_DATA, ERROR_CANNOT_FIND_WND_CLASS}},
+        // ERROR_WINDOW_NOT_DIALOG: a window that no dialog template made.
+        {"EndDialog", {ERROR_INVALID_WINDOW_HANDLE, ERROR_WINDOW_NOT_DIALOG}},
+        {"MapDialogRect",
+         {ERROR_INVALID_WINDOW_HANDLE, ERROR_WINDOW_NOT_DIALOG, ERROR_INVALID_PARAMETER}},
+        {"GetDlgItem", {ERROR_INVALID_WINDOW_HANDLE, ERROR_CONTROL_ID_NOT_FOUND}},
+        {"GetDlgCtrlID", {ERROR_INVALID_WINDOW_HANDLE}},
+        {"SendDlgItemMessageW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_CONTROL_ID_NOT_FOUND}},
+        {"SetDlgItemTextW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_CONTROL_ID_NOT_FOUND}},
+        {"GetDlgItemTextW", {ERROR_INVALID_WINDOW_HANDLE, ERROR_CONTROL_ID_NOT_FOUND}},
+        {"CheckDlgButton", {ERROR_INVALID_WINDOW_HANDLE, ERROR_CONTROL_ID_NOT_FOUND}},
+
+        {"LoadMenuW",
+         {ERROR_NOT_ENOUGH_MEMORY, ERROR_RESOURCE_NAME_NOT_FOUND, ERROR_RESOURCE_DATA_NOT_FOUND,
+          ERROR_INVALID_HANDLE, ERROR_INVALID_PARAMETER, ERROR_INVALID_DATA}},
+        {"DestroyMenu", {ERROR_INVALID_MENU_HANDLE}},
+        {"GetSubMenu", {ERROR_INVALID_MENU_HANDLE}},
+    });
 
 } // namespace

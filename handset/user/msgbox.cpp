@@ -320,6 +320,8 @@ int WindowManager::RunMessageBox(HWND owner, std::u16string text, std::u16string
     args.style = WS_POPUP;
     args.rect = l.window;
     args.owner = ownerWindow ? owner : nullptr;
+    args.scale = 1;             // the system's, drawn in screen pixels
+    args.proc = MessageBoxProc; // dialogs share the class
     HWND box = Create(args);
     boxes_[index].window = box;
     platform_.timeline().Record("msgbox.show",

@@ -20,9 +20,7 @@ namespace handset {
 
 void WindowManager::Invalidate(Window& w, const RECT* rect, bool erase) {
     Region r(rect ? *rect : RECT{0, 0, w.Width(), w.Height()});
-    Region visible = VisibleRegion(w.handle);
-    visible.Offset(-w.rect.left, -w.rect.top);
-    r.Intersect(visible);
+    r.Intersect(VisibleClient(w));
     if (r.Empty()) return; // nothing of it shows: nothing to repaint
     w.update.Add(r);
     if (erase) w.erase = true;
@@ -44,9 +42,17 @@ HDC WindowManager::BeginPaint(const std::shared_ptr<Window>& w, PAINTSTRUCT* ps)
     bool erase = w->erase;
     w->update = Region();
     w->erase = false;
-    Region onScreen = paint;
-    onScreen.Offset(w->rect.left, w->rect.top);
-    HDC dc = platform_.Get<Gdi>().OpenWindowDC(w->handle, w->Origin(), onScreen.Rects());
+    // In screen pixels, within what shows (a logical pixel of the update
+    // region may be partly covered).
+    std::vector<RECT> scaled;
+    for (const RECT& r : paint.Rects())
+        scaled.push_back(
+            {r.left * w->scale, r.top * w->scale, r.right * w->scale, r.bottom * w->scale});
+    Region onScreen = Region::Of(scaled);
+    RECT phys = w->Physical();
+    onScreen.Offset(phys.left, phys.top);
+    onScreen.Intersect(VisibleRegion(w->handle));
+    HDC dc = platform_.Get<Gdi>().OpenWindowDC(w->handle, w->Origin(), onScreen.Rects(), w->scale);
     *ps = PAINTSTRUCT{};
     ps->hdc = dc;
     ps->rcPaint = paint.Bounds();
@@ -171,7 +177,7 @@ HANDSET_API(BOOL, UpdateWindow, (HWND hWnd), (hWnd)) {
     if (auto e = Enter("UpdateWindow")) return Fail(*e, FALSE);
     auto w = Wm().Get(hWnd);
     if (!w) return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
-    if (w->visible && !w->update.Empty()) Wm().Send(w, WM_PAINT, 0, 0);
+    if (Wm().Shown(*w) && !w->update.Empty()) Wm().Send(w, WM_PAINT, 0, 0);
     return TRUE;
 }
 

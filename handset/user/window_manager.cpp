@@ -38,6 +38,31 @@ std::shared_ptr<KernelObject> Unowned(KernelObject& object) {
 
 constexpr UINT kMinimumElapse = 10; // USER_TIMER_MINIMUM
 
+void Shift(RECT& r, LONG dx, LONG dy) {
+    r.left += dx;
+    r.right += dx;
+    r.top += dy;
+    r.bottom += dy;
+}
+
+LONG FloorDiv(LONG a, LONG b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// Screen pixels to the window's client coordinates: each logical pixel that
+// any of them falls in.
+Region ToClient(const Region& screen, const Window& w) {
+    RECT phys = w.Physical();
+    std::vector<RECT> rects;
+    for (const RECT& r : screen.Rects()) {
+        LONG s = w.scale;
+        rects.push_back({FloorDiv(r.left - phys.left, s), FloorDiv(r.top - phys.top, s),
+                         FloorDiv(r.right - phys.left + s - 1, s),
+                         FloorDiv(r.bottom - phys.top + s - 1, s)});
+    }
+    return Region::Of(rects);
+}
+
 } // namespace
 
 void ReclaimWindow(Platform& platform, uintptr_t value, const HandleEntry&) {
@@ -77,7 +102,7 @@ WindowManager::WindowManager(Platform& platform) : Area(platform) {
     platform.Get<Gdi>().SetWindowLookup([this](HWND h) -> std::optional<Gdi::WindowPlace> {
         auto w = Get(h);
         if (!w) return std::nullopt;
-        return Gdi::WindowPlace{w->Origin(), VisibleRegion(h).Rects()};
+        return Gdi::WindowPlace{w->Origin(), VisibleRegion(h).Rects(), w->scale};
     });
 }
 
@@ -108,6 +133,61 @@ std::shared_ptr<Window> WindowManager::Get(HWND window) const {
 RECT WindowManager::ScreenRect() const {
     const Screen& screen = platform_.Get<Screen>();
     return {0, 0, screen.Width(), screen.Height()};
+}
+
+int WindowManager::ScaleOf(DWORD pid) const {
+    return platform_.Get<Gdi>().ScaleOf(pid);
+}
+
+RECT WindowManager::LogicalScreen(DWORD pid) const {
+    RECT r = ScreenRect();
+    int s = ScaleOf(pid);
+    return {0, 0, r.right / s, r.bottom / s};
+}
+
+std::shared_ptr<Window> WindowManager::TopLevel(const std::shared_ptr<Window>& w) const {
+    auto top = w;
+    while (top && top->parent)
+        top = Get(top->parent);
+    return top;
+}
+
+bool WindowManager::Shown(const Window& w) const {
+    if (!w.visible) return false;
+    if (!w.parent) return true;
+    auto p = Get(w.parent);
+    return p && Shown(*p);
+}
+
+bool WindowManager::IsWithin(const Window& w, const Window* ancestor) const {
+    if (!ancestor) return false;
+    for (auto p = Get(w.handle); p; p = Get(p->parent))
+        if (p.get() == ancestor) return true;
+    return false;
+}
+
+Region WindowManager::VisibleClient(const Window& w) const {
+    return ToClient(VisibleRegion(w.handle), w);
+}
+
+std::vector<HWND> WindowManager::Children(HWND window) const {
+    auto w = Get(window);
+    return w ? w->children : std::vector<HWND>{};
+}
+
+void WindowManager::AddWithDescendants(HWND window, std::vector<HWND>* out) const {
+    auto w = Get(window);
+    if (!w) return;
+    out->push_back(window);
+    for (HWND c : w->children)
+        AddWithDescendants(c, out);
+}
+
+std::vector<HWND> WindowManager::AllWindows() const {
+    std::vector<HWND> all;
+    for (HWND h : z_)
+        AddWithDescendants(h, &all);
+    return all;
 }
 
 LONG WindowManager::TaskbarHeight() const {
@@ -168,31 +248,48 @@ HWND WindowManager::Create(const CreateArgs& args) {
     w->pid = platform_.CurrentPid();
     w->tid = q.tid;
     w->cls = args.cls;
-    w->proc = args.cls->proc;
+    w->proc = args.proc ? args.proc : args.cls->proc;
     w->title = args.title;
     w->style = args.style & ~WS_VISIBLE;
     w->exStyle = args.exStyle;
     w->rect = args.rect;
+    w->scale = args.scale ? args.scale : ScaleOf(w->pid);
     w->owner = args.owner;
     w->enabled = !(args.style & WS_DISABLED);
-    z_.insert(z_.begin(), w->handle);
-    Raise(w->handle); // to the top of its band
+    w->extra = args.extra;
+    auto parent = Get(args.parent);
+    if (parent) {
+        // A child lies on its parent, above the siblings made before it.
+        w->parent = parent->handle;
+        w->owner = nullptr;
+        w->id = static_cast<int>(reinterpret_cast<intptr_t>(args.menu));
+        w->scale = parent->scale;
+        Shift(w->rect, parent->rect.left, parent->rect.top);
+        if (args.atBottom)
+            parent->children.push_back(w->handle);
+        else
+            parent->children.insert(parent->children.begin(), w->handle);
+    } else {
+        z_.insert(z_.begin(), w->handle);
+        Raise(w->handle); // to the top of its band
+    }
     platform_.timeline().Record("window.create", {{"window", Value(w->handle)},
                                                   {"process", w->pid},
                                                   {"class", w->cls->name},
-                                                  {"title", w->title}});
+                                                  {"title", w->title},
+                                                  {"parent", Value(w->parent)}});
 
     CREATESTRUCTW cs{};
     cs.lpCreateParams = args.param;
     cs.hInstance = args.instance;
     cs.hMenu = args.menu;
-    cs.hwndParent = args.owner;
+    cs.hwndParent = parent ? parent->handle : args.owner;
     cs.x = args.rect.left;
     cs.y = args.rect.top;
     cs.cx = w->Width();
     cs.cy = w->Height();
     cs.style = static_cast<LONG>(args.style);
-    cs.lpszName = w->title.c_str();
+    cs.lpszName = args.createName ? args.createName : w->title.c_str();
     cs.lpszClass = w->cls->name.c_str();
     cs.dwExStyle = args.exStyle;
     if (CallProc(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
@@ -201,7 +298,7 @@ HWND WindowManager::Create(const CreateArgs& args) {
     }
     if (w->destroyed) return nullptr;
     CallProc(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->Width(), w->Height()));
-    CallProc(w, WM_MOVE, 0, MAKELPARAM(w->rect.left, w->rect.top));
+    CallProc(w, WM_MOVE, 0, MAKELPARAM(args.rect.left, args.rect.top));
     if ((args.style & WS_VISIBLE) && !w->destroyed) Show(w, SW_SHOW);
     return w->destroyed ? nullptr : w->handle;
 }
@@ -222,9 +319,12 @@ void WindowManager::Destroy(HWND window) {
     if (foreground_ == window) PassForeground(window);
     if (MessageQueue* q = QueueOf(w->tid)) {
         if (q->active == window) q->active = nullptr;
-        if (q->focus == window) q->focus = nullptr;
+        if (auto f = Get(q->focus); f && IsWithin(*f, w.get())) q->focus = nullptr;
     }
     CallProc(w, WM_DESTROY, 0, 0);
+    // Then its children, as Win32 sends WM_DESTROY: parent first.
+    for (HWND c : std::vector<HWND>(w->children))
+        Destroy(c);
     RemoveWindow(*w);
 }
 
@@ -238,13 +338,17 @@ void WindowManager::DestroyLeft(HWND window) {
     if (foreground_ == window) PassForeground(window);
     if (MessageQueue* q = QueueOf(w->tid)) {
         if (q->active == window) q->active = nullptr;
-        if (q->focus == window) q->focus = nullptr;
+        if (auto f = Get(q->focus); f && IsWithin(*f, w.get())) q->focus = nullptr;
     }
+    for (HWND c : std::vector<HWND>(w->children))
+        DestroyLeft(c);
     RemoveWindow(*w);
 }
 
 void WindowManager::RemoveWindow(Window& w) {
     std::erase_if(timers_, [&](const WindowTimer& t) { return t.window == w.handle; });
+    if (auto parent = Get(w.parent)) std::erase(parent->children, w.handle);
+    if (dismissable_ == w.handle) dismissable_ = nullptr;
     RemoveFromZ(w.handle);
     w.destroyed = true;
     platform_.timeline().Record("window.destroy",
@@ -311,11 +415,22 @@ WindowManager::Visible WindowManager::VisibleRegions() const {
     for (HWND h : z_) {
         auto w = Get(h);
         if (!w || !w->visible) continue;
-        Region mine(w->rect);
-        visible[h] = (mine & screen) - covered;
-        covered.Add(mine);
+        VisitVisible(h, screen - covered, &visible);
+        covered.Add(Region(w->Physical()));
     }
     return visible;
+}
+
+void WindowManager::VisitVisible(HWND window, const Region& available, Visible* out) const {
+    auto w = Get(window);
+    Region left = Region(w->Physical()) & available;
+    for (HWND c : w->children) {
+        auto child = Get(c);
+        if (!child || !child->visible) continue;
+        VisitVisible(c, left, out);
+        left.Subtract(Region(child->Physical()));
+    }
+    (*out)[window] = left;
 }
 
 Region WindowManager::VisibleRegion(HWND window) const {
@@ -328,33 +443,30 @@ void WindowManager::Restack(const std::function<void()>& change, const Window* m
                             LONG dy) {
     Visible before = VisibleRegions();
     std::map<HWND, POINT> origins;
-    for (HWND h : z_)
+    for (HWND h : AllWindows())
         if (auto w = Get(h)) origins[h] = w->Origin();
     change();
     Visible after = VisibleRegions();
     bool exposedAny = false;
     Gdi& gdi = platform_.Get<Gdi>();
-    for (HWND h : std::vector<HWND>(z_)) {
+    for (HWND h : AllWindows()) {
         auto w = Get(h);
         if (!w) continue;
         Region now = after.count(h) ? after[h] : Region();
         Region was = before.count(h) ? before[h] : Region();
         Region kept = was;
-        if (moved == w.get()) kept.Offset(dx, dy);
+        if (IsWithin(*w, moved)) kept.Offset(dx * w->scale, dy * w->scale);
         Region exposed = now - kept;
-        Region visibleClient = now;
-        visibleClient.Offset(-w->rect.left, -w->rect.top);
-        w->update.Intersect(visibleClient);
+        w->update.Intersect(ToClient(now, *w));
         if (!exposed.Empty()) {
-            exposed.Offset(-w->rect.left, -w->rect.top);
-            w->update.Add(exposed);
+            w->update.Add(ToClient(exposed, *w));
             w->erase = true;
             exposedAny = true;
         }
         POINT o = w->Origin();
         auto old = origins.find(h);
         bool placeChanged = old == origins.end() || old->second.x != o.x || old->second.y != o.y;
-        if (!(now == was) || placeChanged) gdi.MoveWindowDCs(h, o, now.Rects());
+        if (!(now == was) || placeChanged) gdi.MoveWindowDCs(h, o, now.Rects(), w->scale);
     }
     if (exposedAny) platform_.WakeWaiters();
 }
@@ -400,6 +512,8 @@ bool WindowManager::Show(const std::shared_ptr<Window>& w, int command) {
         });
         platform_.timeline().Record("window.hide", {{"window", Value(h)}, {"process", w->pid}});
         if (foreground_ == h) PassForeground(h);
+        if (MessageQueue* q = QueueOf(w->tid); q && w->parent)
+            if (auto f = Get(q->focus); f && IsWithin(*f, w.get())) SetFocus(*q, nullptr);
         return true;
     }
     if (!was) {
@@ -411,7 +525,7 @@ bool WindowManager::Show(const std::shared_ptr<Window>& w, int command) {
         platform_.timeline().Record("window.show", {{"window", Value(h)}, {"process", w->pid}});
     }
     bool activate = command != SW_SHOWNA && command != SW_SHOWNOACTIVATE &&
-                    !(w->exStyle & WS_EX_NOACTIVATE) && !w->destroyed;
+                    !(w->exStyle & WS_EX_NOACTIVATE) && !w->destroyed && !w->parent;
     if (activate) SetForeground(w, false);
     return was;
 }
@@ -419,9 +533,20 @@ bool WindowManager::Show(const std::shared_ptr<Window>& w, int command) {
 void WindowManager::Move(const std::shared_ptr<Window>& w, RECT rect, bool repaint) {
     RECT old = w->rect;
     LONG dx = rect.left - old.left, dy = rect.top - old.top;
-    Restack([&] { w->rect = rect; }, repaint ? nullptr : w.get(), dx, dy);
+    std::vector<HWND> family;
+    AddWithDescendants(w->handle, &family);
+    Restack(
+        [&] {
+            w->rect = rect;
+            for (size_t i = 1; i < family.size(); ++i)
+                if (auto c = Get(family[i])) Shift(c->rect, dx, dy);
+        },
+        repaint ? nullptr : w.get(), dx, dy);
     if (repaint) Invalidate(*w, nullptr, true);
-    if (dx || dy) Notify(w, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
+    POINT at{rect.left, rect.top};
+    if (auto parent = Get(w->parent))
+        at = {rect.left - parent->rect.left, rect.top - parent->rect.top};
+    if (dx || dy) Notify(w, WM_MOVE, 0, MAKELPARAM(at.x, at.y));
     if (w->Width() != old.right - old.left || w->Height() != old.bottom - old.top)
         Notify(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->Width(), w->Height()));
 }
@@ -491,7 +616,7 @@ HWND WindowManager::SetActive(MessageQueue& q, const std::shared_ptr<Window>& w)
 HWND WindowManager::SetFocus(MessageQueue& q, HWND window) {
     HWND previous = q.focus;
     auto w = Get(window);
-    if (w && q.active != window) SetActive(q, w);
+    if (auto top = TopLevel(w); top && q.active != top->handle) SetActive(q, top);
     if (q.focus == window) return previous;
     q.focus = window;
     if (auto old = Get(previous)) Notify(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
@@ -606,9 +731,9 @@ bool WindowManager::PostToThread(DWORD tid, UINT message, WPARAM wParam, LPARAM 
 
 bool WindowManager::Generates(const MessageQueue& q, HWND hwnd, UINT min, UINT max) const {
     if (Includes(WM_PAINT, min, max))
-        for (HWND h : z_)
+        for (HWND h : AllWindows())
             if (auto w = Get(h);
-                w && w->tid == q.tid && w->visible && !w->update.Empty() && (!hwnd || hwnd == h))
+                w && w->tid == q.tid && Shown(*w) && !w->update.Empty() && (!hwnd || hwnd == h))
                 return true;
     if (Includes(WM_TIMER, min, max))
         for (const WindowTimer& t : timers_)
@@ -635,9 +760,9 @@ bool WindowManager::Take(MessageQueue& q, MSG* out, HWND hwnd, UINT min, UINT ma
         return true;
     }
     if (Includes(WM_PAINT, min, max))
-        for (HWND h : z_)
+        for (HWND h : AllWindows())
             if (auto w = Get(h);
-                w && w->tid == q.tid && w->visible && !w->update.Empty() && (!hwnd || hwnd == h)) {
+                w && w->tid == q.tid && Shown(*w) && !w->update.Empty() && (!hwnd || hwnd == h)) {
                 *out = MSG{};
                 out->hwnd = h;
                 out->message = WM_PAINT;
@@ -706,8 +831,22 @@ bool WindowManager::TranslateKey(MessageQueue& q, const MSG& m) {
 // ---- Input ---------------------------------------------------------------------------------
 
 HWND WindowManager::WindowAt(POINT screen) const {
-    for (HWND h : z_)
-        if (auto w = Get(h); w && w->visible && Inside(screen, w->rect)) return h;
+    for (HWND h : z_) {
+        auto w = Get(h);
+        if (!w || !w->visible || !Inside(screen, w->Physical())) continue;
+        // Down through enabled windows to the deepest child at the point.
+        for (bool deeper = true; deeper && w->enabled;) {
+            deeper = false;
+            for (HWND c : w->children)
+                if (auto child = Get(c); child && child->visible && child->enabled &&
+                                         Inside(screen, child->Physical())) {
+                    w = child;
+                    deeper = true;
+                    break;
+                }
+        }
+        return w->handle;
+    }
     return nullptr;
 }
 
@@ -736,18 +875,34 @@ void WindowManager::Stylus(UINT message, POINT screen, const char* action) {
                                                  {"process", w ? w->pid : DWORD(0)},
                                                  {"enabled", w && w->enabled ? 1 : 0}});
     if (!w) return;
-    LPARAM at = MAKELPARAM(screen.x - w->rect.left, screen.y - w->rect.top);
+    RECT phys = w->Physical();
+    LPARAM at = MAKELPARAM(FloorDiv(screen.x - phys.left, w->scale),
+                           FloorDiv(screen.y - phys.top, w->scale));
     Deliver(w, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at, screen);
 }
 
 void WindowManager::StylusDown(POINT screen) {
+    // A tap beside an open drop-down list or menu only closes it.
+    if (auto popup = Get(dismissable_); popup && !Inside(screen, popup->Physical())) {
+        platform_.timeline().Record("input.stylus", {{"action", "dismiss"},
+                                                     {"x", int64_t(screen.x)},
+                                                     {"y", int64_t(screen.y)},
+                                                     {"window", Value(popup->handle)},
+                                                     {"process", popup->pid}});
+        dismissable_ = nullptr;
+        dismissed_ = true;
+        Post(popup, WM_CANCELMODE, 0, 0);
+        return;
+    }
+    dismissed_ = false;
     Stylus(WM_LBUTTONDOWN, screen, "down");
 }
 void WindowManager::StylusMove(POINT screen) {
-    Stylus(WM_MOUSEMOVE, screen, "move");
+    if (!dismissed_) Stylus(WM_MOUSEMOVE, screen, "move");
 }
 void WindowManager::StylusUp(POINT screen) {
-    Stylus(WM_LBUTTONUP, screen, "up");
+    if (!dismissed_) Stylus(WM_LBUTTONUP, screen, "up");
+    dismissed_ = false;
 }
 
 void WindowManager::Key(UINT message, UINT vk, const char* action) {
@@ -764,10 +919,21 @@ void WindowManager::Key(UINT message, UINT vk, const char* action) {
 }
 
 void WindowManager::KeyDown(UINT vk) {
+    if ((vk == VK_TSOFT1 || vk == VK_TSOFT2) && softKeys_ && softKeys_(vk, true)) return;
     Key(WM_KEYDOWN, vk, "down");
 }
 void WindowManager::KeyUp(UINT vk) {
+    if ((vk == VK_TSOFT1 || vk == VK_TSOFT2) && softKeys_ && softKeys_(vk, false)) return;
     Key(WM_KEYUP, vk, "up");
+}
+
+void WindowManager::Char(WCHAR c) {
+    HWND h = KeyTarget();
+    auto w = Get(h);
+    platform_.timeline().Record(
+        "input.char",
+        {{"char", std::u16string(1, c)}, {"window", Value(h)}, {"process", w ? w->pid : DWORD(0)}});
+    Deliver(w, WM_CHAR, c, 1, {});
 }
 
 // ---- Timers --------------------------------------------------------------------------------
@@ -841,8 +1007,8 @@ std::vector<WindowTimer> WindowManager::Timers() const {
 std::optional<WindowManager::WindowInfo> WindowManager::Info(HWND window) const {
     auto w = Get(window);
     if (!w) return std::nullopt;
-    return WindowInfo{w->handle, w->pid,     w->tid,   w->cls->name, w->title,
-                      w->rect,   w->visible, w->owner, w->update};
+    return WindowInfo{w->handle,  w->pid,   w->tid,    w->cls->name, w->title, w->rect,
+                      w->visible, w->owner, w->update, w->parent,    w->id};
 }
 
 std::vector<WindowManager::WindowInfo> WindowManager::Windows() const {

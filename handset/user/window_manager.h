@@ -7,9 +7,18 @@
 //
 // How the phone's screen works, and so the handset's:
 // - No compositor. Windows paint straight onto the screen, each clipped to
-//   what no visible window above it covers. Only top-level windows exist
-//   (pop-ups and overlapped windows without frames: the client area is the
-//   whole window); owned windows stay above their owner.
+//   what no visible window above it covers. Top-level windows are pop-ups
+//   and overlapped windows without frames (the client area is the whole
+//   window); owned windows stay above their owner. Child windows (dialog
+//   controls, property sheet pages) lie within their parent, which does not
+//   draw over them: on Windows CE every window clips its children and
+//   siblings.
+// - A process that is not marked high-resolution aware (its resources lack
+//   CEUX HI_RES_AWARE = 1) sees a 96-dpi screen: on a 192-dpi screen its
+//   windows' places, sizes, update regions and stylus points are in logical
+//   pixels, each two physical pixels wide and high, and its device contexts
+//   draw every logical pixel as a 2 x 2 block (Gdi::ScaleOf). Window::rect is
+//   logical; the z-order, visibility and hit testing work on Physical().
 // - Update regions hold only visible pixels. Invalidating a covered or hidden
 //   part does nothing; a part that becomes visible (a window above is hidden,
 //   moved or destroyed, or this one is shown or raised) is added to the
@@ -73,8 +82,17 @@ struct Window {
     std::u16string title;
     DWORD style = 0;
     DWORD exStyle = 0;
-    RECT rect = {}; // on the screen; the client area is all of it
+    // On the process's logical screen, children's too; the client area is
+    // all of it.
+    RECT rect = {};
+    int scale = 1; // physical pixels per logical one
     HWND owner = nullptr;
+    HWND parent = nullptr;      // a child window's; null for a top-level one
+    std::vector<HWND> children; // topmost first
+    int id = 0;                 // a child's control id
+    LONG userData = 0;          // GWL_USERDATA
+    // The state of a system class's window (a dialog's, a control's).
+    std::shared_ptr<void> extra;
     bool visible = false;
     bool enabled = true;
     bool desktop = false;    // the shell's desktop: always at the bottom
@@ -85,6 +103,9 @@ struct Window {
     HWND lastActiveOwned = nullptr;
 
     POINT Origin() const { return {rect.left, rect.top}; }
+    RECT Physical() const {
+        return {rect.left * scale, rect.top * scale, rect.right * scale, rect.bottom * scale};
+    }
     LONG Width() const { return rect.right - rect.left; }
     LONG Height() const { return rect.bottom - rect.top; }
 };
@@ -131,16 +152,21 @@ class WindowManager final : public Area {
         bool visible;
         HWND owner;
         Region update; // client coordinates
+        HWND parent;
+        int id;
     };
-    // Every window, topmost first.
+    // Every top-level window, topmost first.
     std::vector<WindowInfo> Windows() const;
+    // A window's children, topmost first.
+    std::vector<HWND> Children(HWND window) const;
     std::optional<WindowInfo> Info(HWND window) const;
     // The topmost window of the class (and title, when given), visible or not.
     HWND FindByClass(std::u16string_view className, std::u16string_view title = {}) const;
     HWND Foreground() const { return foreground_; }
     // Where keys go: the focus window of the foreground window's thread.
     HWND KeyTarget() const;
-    // The topmost visible window at a screen point, or null.
+    // The topmost visible window at a screen point, or null; within an
+    // enabled window, its deepest visible and enabled child there.
     HWND WindowAt(POINT screen) const;
     // What of the window the screen shows, in screen coordinates.
     Region VisibleRegion(HWND window) const;
@@ -157,6 +183,8 @@ class WindowManager final : public Area {
     void StylusUp(POINT screen);
     void KeyDown(UINT vk);
     void KeyUp(UINT vk);
+    // A character from the input panel: WM_CHAR to KeyTarget().
+    void Char(WCHAR c);
 
     // Message boxes shown so far, oldest first; the one open last, or null.
     const std::vector<MessageBoxInfo>& MessageBoxes() const { return boxes_; }
@@ -178,14 +206,34 @@ class WindowManager final : public Area {
     // without the fault plan: for the handset's own services.
     bool PostToThread(DWORD tid, UINT message, WPARAM wParam, LPARAM lParam);
     RECT ScreenRect() const;
+    // The screen as the process sees it, and its scale (Gdi::ScaleOf).
+    RECT LogicalScreen(DWORD pid) const;
+    int ScaleOf(DWORD pid) const;
+    // A popup that closes when the stylus goes down outside it (a dropped
+    // combo box list, a menu): that tap only posts WM_CANCELMODE to it. One
+    // at a time; null clears it.
+    void SetDismissable(HWND popup) { dismissable_ = popup; }
+    // Soft keys (VK_F1, VK_F2) pressed while the foreground window has a
+    // menu bar go to the handler, which says whether it took them.
+    void OnSoftKey(std::function<bool(UINT vk, bool down)> handler) {
+        softKeys_ = std::move(handler);
+    }
     // The shell's strip at the top of the screen: 26 pixels at 96 dpi, in
-    // proportion at other densities.
+    // proportion at other densities; the menu bar's at the bottom likewise.
     LONG TaskbarHeight() const;
+    LONG MenuBarHeight() const { return TaskbarHeight(); }
 
     // ---- For the platform calls ------------------------------------------------
     MessageQueue& Own();
     MessageQueue* QueueOf(DWORD tid) const;
     std::shared_ptr<Window> Get(HWND window) const; // null unless a live window
+    // The window itself for a top-level window, else its top-level ancestor.
+    std::shared_ptr<Window> TopLevel(const std::shared_ptr<Window>& w) const;
+    // Visible, and so are all its ancestors.
+    bool Shown(const Window& w) const;
+    // What the screen shows of the window in its client coordinates
+    // (logical), a part-covered logical pixel included.
+    Region VisibleClient(const Window& w) const;
 
     // A new class of the process; 0 when it has one of that name.
     ATOM AddClass(const WNDCLASSW& wc, DWORD pid);
@@ -206,6 +254,14 @@ class WindowManager final : public Area {
         LPVOID param = nullptr;
         HINSTANCE instance = nullptr;
         HMENU menu = nullptr;
+        HWND parent = nullptr;  // a child window: rect is in the parent's client coordinates
+        WNDPROC proc = nullptr; // instead of the class's
+        int scale = 0;          // 0: the process's; the shell's own windows say 1
+        std::shared_ptr<void> extra;
+        bool atBottom = false; // a child below its siblings (dialog controls, in tab order)
+        // CREATESTRUCT's lpszName instead of the title: a template's
+        // ordinal text, {0xFFFF, id}, as Win32 hands it to a control.
+        LPCWSTR createName = nullptr;
     };
     // Made on the calling thread, WM_CREATE sent, shown when WS_VISIBLE;
     // null when WM_CREATE answered -1 (the window is gone again).
@@ -236,6 +292,7 @@ class WindowManager final : public Area {
 
     // SW_HIDE, SW_SHOW, SW_SHOWNORMAL, SW_SHOWNA, SW_SHOWNOACTIVATE; was it visible.
     bool Show(const std::shared_ptr<Window>& w, int command);
+    // To a place on the logical screen; its children come along.
     void Move(const std::shared_ptr<Window>& w, RECT rect, bool repaint);
     // Raises the window (its owned ones come along, above it) and activates
     // it, or its last active owned window when `owned`.
@@ -267,6 +324,13 @@ class WindowManager final : public Area {
   private:
     using Visible = std::map<HWND, Region>;
     Visible VisibleRegions() const;
+    // The window's part of `available` (screen pixels) and its children's.
+    void VisitVisible(HWND window, const Region& available, Visible* out) const;
+    // Every window, each top-level one (topmost first) followed by its
+    // descendants, parents before children.
+    std::vector<HWND> AllWindows() const;
+    void AddWithDescendants(HWND window, std::vector<HWND>* out) const;
+    bool IsWithin(const Window& w, const Window* ancestor) const;
     // Runs a change of the z-order, visibility or places, then gives every
     // window what became visible of it and takes from its update region what
     // is no longer visible. `moved`, when given, was moved by (dx, dy): what
@@ -301,6 +365,9 @@ class WindowManager final : public Area {
     uint64_t readySeq_ = 0;
     UINT nextThreadTimer_ = 1;
     std::vector<MessageBoxInfo> boxes_;
+    HWND dismissable_ = nullptr;
+    bool dismissed_ = false; // the stylus went down only to close a popup
+    std::function<bool(UINT, bool)> softKeys_;
 };
 
 // The window manager of the current phone.

@@ -1,0 +1,307 @@
+// Dialogs from templates and their controls: dialog units in pixels, the
+// combo box's selection rules, the check box, the modal loop under the
+// driver's hand, refused templates, and nothing left behind.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "device/device.h"
+#include "gdi/gdi.h"
+#include "res/resources.h"
+#include "testing/testing.h"
+#include "user/controls.h"
+#include "user/input.h"
+#include "user/window_manager.h"
+#include "user_dialogs_res.h"
+
+using handset::Device;
+using handset::WindowManager;
+using handset::testing::N;
+
+namespace {
+
+const char16_t kExe[] = u"\\Program Files\\Test\\Dialogs.exe";
+
+int NoMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    return 0;
+}
+
+HINSTANCE Register(Device& d) {
+    d.RegisterProgram(kExe, NoMain);
+    std::string error;
+    EXPECT_TRUE(d.Get<handset::Resources>().Attach(kExe, {kDialogsRes, kDialogsResSize},
+                                                   "dialogs.res", &error))
+        << error;
+    return d.ProgramModule(kExe);
+}
+
+// What the dialog procedure saw: WM_COMMAND's id and code, in order.
+std::vector<std::pair<int, int>> g_commands;
+
+BOOL CALLBACK Recording(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        for (const char16_t* item : {u"Active", u"Inactive", u"Paused"}) {
+            SendDlgItemMessageW(dlg, 11, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+            SendDlgItemMessageW(dlg, 12, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        }
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        g_commands.push_back({LOWORD(wParam), HIWORD(wParam)});
+        if (LOWORD(wParam) == IDOK) EndDialog(dlg, IDOK);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// A process that runs dialog `id` modally with Recording; its result lands in *result.
+DWORD OpenDialog(Device& d, HINSTANCE module, int id, int* result) {
+    static HINSTANCE instance;
+    static int which;
+    static int* out;
+    instance = module;
+    which = id;
+    out = result;
+    g_commands.clear();
+    DWORD pid = d.StartProcess("dialogs", [] {
+        *out = DialogBoxParamW(instance, MAKEINTRESOURCE(which), nullptr, Recording, 0);
+        return DWORD(0);
+    });
+    d.RunUntilIdle();
+    return pid;
+}
+
+RECT RectOf(Device& d, HWND h) {
+    return d.Get<WindowManager>().Info(h)->rect;
+}
+
+} // namespace
+
+// MS Shell Dlg 8 is Tahoma at an em of 11 pixels (8 points at 96 dpi):
+// the 52 letters measure 311 pixels, so the base units are
+// ((311 / 26 + 1) / 2, tmHeight) = (6, 13); x * 6 / 4 and y * 13 / 8, each
+// rounded half away from zero. The dialog has no owner: it sits at its x and
+// y below the 26-pixel taskbar.
+TEST(Dialogs, DialogUnitsBecomePixelsThroughTheTemplatesFont) {
+    Device d;
+    HINSTANCE module = Register(d);
+    int result = 0;
+    DWORD pid = OpenDialog(d, module, 100, &result);
+    HWND dialog = d.Get<WindowManager>().Foreground();
+    ASSERT_NE(nullptr, dialog);
+    struct Case {
+        int line;
+        int id; // 0: the dialog itself
+        RECT expected;
+    } cases[] = {
+        {__LINE__, 0, {6, 26 + 3, 6 + 150, 26 + 3 + 104}},
+        // LTEXT 7, 9, 21, 8: (11, 15) and 32 x 13, on the dialog's origin.
+        {__LINE__, 10, {6 + 11, 29 + 15, 6 + 11 + 32, 29 + 15 + 13}},
+        // The check box 7, 37, 83, 10: (11, 60) and 125 x 16.
+        {__LINE__, 13, {6 + 11, 29 + 60, 6 + 11 + 125, 29 + 60 + 16}},
+        // A combo box keeps its width (60 -> 90) and takes the field's
+        // height: the 13-pixel cell and 6 of edges.
+        {__LINE__, 11, {6 + 51, 29 + 11, 6 + 51 + 90, 29 + 11 + 19}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        HWND h = c.id ? handset::FindControl(d, c.id) : dialog;
+        ASSERT_NE(nullptr, h);
+        EXPECT_EQ(handset::ToString(c.expected), handset::ToString(RectOf(d, h)));
+    }
+    LONG units = 0;
+    RECT mapped{7, 9, 28, 17};
+    d.Call([&] {
+        units = GetDialogBaseUnits();
+        MapDialogRect(dialog, &mapped);
+    });
+    EXPECT_EQ(handset::ToString({11, 15, 42, 28}), handset::ToString(mapped));
+    EXPECT_GT(LOWORD(units), 0) << "the system font's units are there too";
+    handset::TapControl(d, handset::FindControl(d, IDOK));
+    ASSERT_TRUE(d.RunUntilExit(pid, 1000));
+    EXPECT_EQ(IDOK, result);
+}
+
+TEST(Dialogs, ComboBoxSelectionStaysWithinItsItems) {
+    Device d;
+    HINSTANCE module = Register(d);
+    int result = 0;
+    OpenDialog(d, module, 100, &result);
+    HWND list = handset::FindControl(d, 11);
+    struct Case {
+        int line;
+        WPARAM asked;
+        LRESULT answer;
+        int selection;
+    } cases[] = {
+        {__LINE__, 1, 1, 1},         {__LINE__, 2, 2, 2},
+        {__LINE__, 3, CB_ERR, -1}, // one past the last: cleared
+        {__LINE__, 0, 0, 0},         {__LINE__, WPARAM(-1), CB_ERR, -1},
+        {__LINE__, 300, CB_ERR, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        LRESULT answer = 0, now = 0;
+        d.Call([&] {
+            answer = SendMessageW(list, CB_SETCURSEL, c.asked, 0);
+            now = SendMessageW(list, CB_GETCURSEL, 0, 0);
+        });
+        EXPECT_EQ(c.answer, answer);
+        EXPECT_EQ(c.selection, now);
+        EXPECT_EQ(c.selection, handset::ReadCombo(d, list)->selection);
+    }
+}
+
+TEST(Dialogs, TappingAListItemSelectsItAndTellsTheDialog) {
+    Device d;
+    HINSTANCE module = Register(d);
+    int result = 0;
+    OpenDialog(d, module, 100, &result);
+    HWND list = handset::FindControl(d, 11);
+    handset::TapControl(d, list);
+    ASSERT_TRUE(handset::ReadCombo(d, list)->dropped);
+    std::vector<std::pair<int, int>> opened = g_commands;
+    handset::Tap(d, handset::Centre(handset::ComboItemRect(d, list, 2)));
+    auto combo = handset::ReadCombo(d, list);
+    EXPECT_FALSE(combo->dropped);
+    EXPECT_EQ(2, combo->selection);
+    EXPECT_EQ("Paused", N(combo->text));
+    std::vector<std::pair<int, int>> expected = opened;
+    expected.insert(expected.end(), {{11, CBN_SELCHANGE}, {11, CBN_SELENDOK}, {11, CBN_CLOSEUP}});
+    EXPECT_EQ(expected, g_commands);
+    // A tap beside an open list only closes it: nothing is selected, and the
+    // check box under the tap stays as it was.
+    handset::TapControl(d, list);
+    handset::TapControl(d, handset::FindControl(d, 13));
+    combo = handset::ReadCombo(d, list);
+    EXPECT_FALSE(combo->dropped);
+    EXPECT_EQ(2, combo->selection);
+    EXPECT_EQ(BST_UNCHECKED, handset::CheckState(d, handset::FindControl(d, 13)));
+    EXPECT_EQ(CBN_CLOSEUP, g_commands.back().second);
+}
+
+TEST(Dialogs, TypedTextSelectsOnlyAnItemItMatches) {
+    struct Case {
+        int line;
+        std::u16string typed;
+        int selection;
+    } cases[] = {
+        {__LINE__, u"inactive", 1}, // case does not matter
+        {__LINE__, u"Inact", -1},   // a beginning is no match
+        {__LINE__, u"Standby", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Device d;
+        HINSTANCE module = Register(d);
+        int result = 0;
+        OpenDialog(d, module, 100, &result);
+        HWND box = handset::FindControl(d, 12);
+        d.Call([&] { SendMessageW(box, CB_SETCURSEL, 0, 0); });
+        handset::TypeText(d, box, c.typed);
+        auto combo = handset::ReadCombo(d, box);
+        EXPECT_EQ(N(u"Active" + c.typed), N(combo->text));
+        EXPECT_EQ(-1, combo->selection) << "\"Active\" and more matches nothing";
+        d.Call([&] { SendMessageW(box, WM_SETTEXT, 0, 0); });
+        handset::TypeText(d, box, c.typed);
+        LRESULT selection = 0;
+        d.Call([&] { selection = SendMessageW(box, CB_GETCURSEL, 0, 0); });
+        EXPECT_EQ(c.selection, selection);
+        EXPECT_EQ(c.selection, handset::ReadCombo(d, box)->selection);
+        EXPECT_EQ(CBN_EDITCHANGE, g_commands.back().second);
+    }
+}
+
+TEST(Dialogs, ACheckBoxTogglesOnATapAndKeepsWhatItIsTold) {
+    Device d;
+    HINSTANCE module = Register(d);
+    int result = 0;
+    OpenDialog(d, module, 100, &result);
+    HWND box = handset::FindControl(d, 13);
+    HWND dialog = d.Get<WindowManager>().Foreground();
+    struct Case {
+        int line;
+        const char* action; // "tap" or "set N"
+        UINT expected;
+    } cases[] = {
+        {__LINE__, "tap", BST_CHECKED},  {__LINE__, "tap", BST_UNCHECKED},
+        {__LINE__, "set1", BST_CHECKED}, {__LINE__, "tap", BST_UNCHECKED},
+        {__LINE__, "set2", BST_CHECKED}, // two states only: indeterminate is checked
+    };
+    size_t clicks = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::string action = c.action;
+        if (action == "tap") {
+            handset::TapControl(d, box);
+            ++clicks;
+        } else {
+            d.Call([&] { CheckDlgButton(dialog, 13, action == "set1" ? 1 : 2); });
+        }
+        UINT state = 0;
+        d.Call([&] { state = IsDlgButtonChecked(dialog, 13); });
+        EXPECT_EQ(c.expected, state);
+        size_t clicked = 0;
+        for (auto [id, code] : g_commands)
+            clicked += id == 13 && code == BN_CLICKED;
+        EXPECT_EQ(clicks, clicked) << "BN_CLICKED for each tap, none for BM_SETCHECK";
+    }
+}
+
+// The modal loop runs the thread's timers and the clock; when it ends, the
+// dialog, its controls and its font are gone, whichever template it was.
+TEST(Dialogs, TheModalLoopRunsTheClockAndLeavesNothingBehind) {
+    for (int id : {100, 101}) {
+        SCOPED_TRACE(id);
+        Device d;
+        HINSTANCE module = Register(d);
+        static DWORD pid;
+        static int held[2];
+        static UINT elapsed;
+        static HINSTANCE instance;
+        static int which;
+        instance = module;
+        which = id;
+        pid = d.StartProcess("dialogs", [] {
+            DWORD start = GetTickCount();
+            DialogBoxParamW(
+                instance, MAKEINTRESOURCE(which), nullptr,
+                [](HWND dlg, UINT message, WPARAM, LPARAM) -> BOOL {
+                    if (message == WM_INITDIALOG) SetTimer(dlg, 1, 5000, nullptr);
+                    if (message == WM_TIMER) EndDialog(dlg, 7);
+                    return message == WM_INITDIALOG;
+                },
+                0);
+            elapsed = GetTickCount() - start;
+            Device& d = Device::Current();
+            held[0] = d.Held(pid, handset::kWindow);
+            held[1] = d.Held(pid, handset::kGdiObject);
+            return DWORD(0);
+        });
+        ASSERT_TRUE(d.RunUntilExit(pid, 10000));
+        EXPECT_EQ(5000u, elapsed);
+        EXPECT_EQ(0, held[0]) << "windows";
+        EXPECT_EQ(0, held[1]) << "GDI objects (the dialog's font)";
+    }
+}
+
+TEST(Dialogs, AMalformedTemplateIsRefusedNamingItAndTheByte) {
+    Device d;
+    HINSTANCE module = Register(d);
+    int result = 0;
+    DWORD error = 0;
+    d.Call([&] {
+        HRSRC r = FindResourceW(module, MAKEINTRESOURCE(900), RT_RCDATA);
+        auto* tmpl =
+            static_cast<const DLGTEMPLATE*>(static_cast<const void*>(LoadResource(module, r)));
+        result = DialogBoxIndirectParamW(module, tmpl, nullptr, Recording, 0);
+        error = GetLastError();
+    });
+    EXPECT_EQ(-1, result);
+    EXPECT_EQ(DWORD(ERROR_INVALID_DATA), error);
+    auto refused = d.timeline().Find("dialog.refused");
+    ASSERT_EQ(1u, refused.size());
+    EXPECT_EQ("dialog 900: byte 40: item 1 of 5 cut off (2 bytes needed, 0 left)",
+              refused[0]->Get("why"));
+    EXPECT_TRUE(d.Get<WindowManager>().Windows().empty());
+}
