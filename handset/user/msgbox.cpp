@@ -310,7 +310,8 @@ int WindowManager::RunMessageBox(HWND owner, std::u16string text, std::u16string
     size_t index = boxes_.size() - 1;
 
     // The owner takes no input while its box is up.
-    auto ownerWindow = Get(owner);
+    auto ownerWindow = TopLevel(Get(owner)); // a control's box is its dialog's
+    if (ownerWindow) owner = ownerWindow->handle;
     bool ownerWasEnabled = ownerWindow && ownerWindow->enabled;
     if (ownerWindow) ownerWindow->enabled = false;
     CreateArgs args;

@@ -270,6 +270,8 @@ HWND WindowManager::Create(const CreateArgs& args) {
         else
             parent->children.insert(parent->children.begin(), w->handle);
     } else {
+        // A child given as the owner: its top-level window owns, as on Win32.
+        if (auto owner = TopLevel(Get(args.owner))) w->owner = owner->handle;
         z_.insert(z_.begin(), w->handle);
         Raise(w->handle); // to the top of its band
     }

@@ -478,6 +478,19 @@ TEST_F(Sheets, Screenshots) {
             EXPECT_EQ(handset::ToString({101, 26 + 11, 133, 26 + 43}),
                       handset::ToString(d.Get<WindowManager>().Info(icon)->rect))
                 << "67, 7 in dialog units; the icon's own 32 x 32";
+            // The AND mask leaves the corners to the page's white; the
+            // palette gives the rest its colours (transparent pixels are
+            // black in the colour bitmap).
+            auto& screen = d.Get<handset::Screen>();
+            RECT r = handset::ScreenRectOf(d, icon);
+            const uint16_t white = handset::gdi::ToRgb565(RGB(255, 255, 255)), black = 0;
+            EXPECT_EQ(white, screen.Pixel(r.left, r.top));
+            EXPECT_EQ(white, screen.Pixel(r.right - 1, r.bottom - 1));
+            int coloured = 0;
+            for (LONG y = r.top; y < r.bottom; ++y)
+                for (LONG x = r.left; x < r.right; ++x)
+                    coloured += screen.Pixel(x, y) != white && screen.Pixel(x, y) != black;
+            EXPECT_GT(coloured, (r.right - r.left) * (r.bottom - r.top) / 4);
             if (!byDone) save(d, "fullscreen_page");
             if (byDone)
                 handset::PressSoftKey(d, 0);

@@ -11,6 +11,7 @@
 #include "testing/testing.h"
 #include "user/controls.h"
 #include "user/input.h"
+#include "user/menus.h"
 #include "user/window_manager.h"
 #include "user_dialogs_res.h"
 
@@ -304,4 +305,60 @@ TEST(Dialogs, AMalformedTemplateIsRefusedNamingItAndTheByte) {
     EXPECT_EQ("dialog 900: byte 40: item 1 of 5 cut off (2 bytes needed, 0 left)",
               refused[0]->Get("why"));
     EXPECT_TRUE(d.Get<WindowManager>().Windows().empty());
+}
+
+TEST(Menus, AMenuexResourceIsReadWithItsPopupSeparatorAndGrayedItem) {
+    Device d;
+    HINSTANCE module = Register(d);
+    DWORD pid = 0;
+    d.Call([&] {
+        pid = GetCurrentProcessId();
+        HMENU menu = LoadMenuW(module, MAKEINTRESOURCE(70));
+        ASSERT_NE(nullptr, menu);
+        EXPECT_EQ(nullptr, GetSubMenu(menu, 0)) << "Open opens nothing";
+        HMENU more = GetSubMenu(menu, 1);
+        ASSERT_NE(nullptr, more);
+        auto items = handset::FindMenu(Device::Current(), more)->items;
+        ASSERT_EQ(3u, items.size());
+        EXPECT_EQ(73u, items[0].id);
+        EXPECT_EQ(UINT(MF_SEPARATOR), items[1].flags);
+        EXPECT_EQ(UINT(MFS_GRAYED), items[2].flags);
+        EXPECT_EQ("Last", N(items[2].text));
+        EXPECT_FALSE(DestroyMenu(more)) << "a popup goes with its menu";
+        EXPECT_TRUE(DestroyMenu(menu));
+    });
+    EXPECT_NOTHING_HELD(d, pid);
+}
+
+// Menu 80 cut short at each length refuses with the byte where it broke.
+TEST(Menus, ACutOffMenuIsRefusedNamingTheByte) {
+    Device d;
+    HINSTANCE module = Register(d);
+    const handset::ResEntry* e =
+        d.Get<handset::Resources>().Find(module)->Find(handset::kRtMenu, 80);
+    ASSERT_NE(nullptr, e);
+    struct Case {
+        int line;
+        size_t length;
+        std::string error;
+    } cases[] = {
+        {__LINE__, 3, "menu 80: byte 2: cut off"},
+        {__LINE__, 4, "menu 80: byte 4: a menu without items"},
+        {__LINE__, 12, "menu 80: byte 8: an item's text not ended before the end of the menu"},
+        {__LINE__, 28, "menu 80: byte 20: an item's text not ended before the end of the menu"},
+        {__LINE__, 30, "menu 80: byte 18: a popup without items"},
+        {__LINE__, e->data.size() - 2,
+         "menu 80: byte 34: an item's text not ended before the end of the menu"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        handset::Menu menu;
+        std::string error;
+        EXPECT_FALSE(handset::ParseMenu(e->data.first(c.length), "menu 80", &menu, &error));
+        EXPECT_EQ(c.error, error);
+    }
+    handset::Menu whole;
+    std::string error;
+    EXPECT_TRUE(handset::ParseMenu(e->data, "menu 80", &whole, &error)) << error;
+    EXPECT_EQ(2u, whole.items.size());
 }
