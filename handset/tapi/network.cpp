@@ -302,6 +302,18 @@ void CellularNetwork::Change(NetworkCall& call, DWORD state, std::optional<DWORD
          {"number", call.number},
          {"direction", call.direction == Direction::Incoming ? "incoming" : "outgoing"}});
     Notify(call);
+    auto listeners = listeners_; // a listener may remove itself
+    for (auto& [id, listener] : listeners)
+        listener(call);
+}
+
+int CellularNetwork::AddListener(Listener listener) {
+    listeners_[nextListener_] = std::move(listener);
+    return nextListener_++;
+}
+
+void CellularNetwork::RemoveListener(int id) {
+    listeners_.erase(id);
 }
 
 // ---- Calls on the clock ------------------------------------------------------------

@@ -38,6 +38,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -184,6 +185,13 @@ class CellularNetwork final : public Area {
     uint64_t DropDelay() const { return dropDelayMs_; }
     void SetPhoneOwnsCalls(bool owns) { phoneOwnsCalls_ = owns; }
 
+    // Called after every change of a call's state, wherever it came from:
+    // the phone's own call program follows the calls through it. The id is
+    // for RemoveListener.
+    using Listener = std::function<void(const NetworkCall&)>;
+    int AddListener(Listener listener);
+    void RemoveListener(int id);
+
     // ---- Reading ------------------------------------------------------------
 
     std::vector<NetworkCall> Calls() const;      // every call so far, in order of id
@@ -283,6 +291,8 @@ class CellularNetwork final : public Area {
     HCALL nextCallHandle_ = 0x00030001;
     DWORD nextRequest_ = 1;
 
+    std::map<int, Listener> listeners_;
+    int nextListener_ = 1;
     uint64_t dropDelayMs_ = 50;
     bool phoneOwnsCalls_ = true;
 };
