@@ -173,9 +173,18 @@ class Platform {
     // ---- Programs and processes ------------------------------------------
     void RegisterProgram(std::u16string_view exePath, ProgramMain main);
     bool ProgramRegistered(std::u16string_view exePath) const;
+    // The module handle every process of the program gets, or null when no
+    // program is registered under that path.
+    HINSTANCE ProgramModule(std::u16string_view exePath) const;
+    // Whether the value is the module of a registered program or of a process.
+    bool IsModule(HINSTANCE module) const;
+    // The paths programs are registered under, as registered.
+    std::vector<std::u16string> ProgramPaths() const;
     // Starts a registered program; its process id, or 0 when none is
-    // registered under that path.
-    DWORD StartProgram(std::u16string_view exePath, std::u16string_view commandLine = u"");
+    // registered under that path. The main routine gets the show command
+    // (SW_SHOW unless given).
+    DWORD StartProgram(std::u16string_view exePath, std::u16string_view commandLine = u"",
+                       int showCommand = 5);
     // Starts a bare process whose primary thread runs the routine; the
     // process ends with the routine's result.
     DWORD StartProcess(std::string_view name, std::function<DWORD()> routine);

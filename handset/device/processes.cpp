@@ -38,6 +38,20 @@ bool Platform::ProgramRegistered(std::u16string_view exePath) const {
     return programs_.count(FoldCase(exePath)) != 0;
 }
 
+HINSTANCE Platform::ProgramModule(std::u16string_view exePath) const {
+    auto it = programModules_.find(FoldCase(exePath));
+    return it == programModules_.end() ? nullptr : it->second;
+}
+
+bool Platform::IsModule(HINSTANCE module) const {
+    if (!module) return false;
+    for (auto& [path, m] : programModules_)
+        if (m == module) return true;
+    for (auto& [id, p] : processes_)
+        if (p->module == module) return true;
+    return false;
+}
+
 Process* Platform::NewProcess(std::u16string exePath, std::u16string commandLine,
                               HINSTANCE module) {
     auto p = std::make_shared<Process>();
@@ -46,7 +60,8 @@ Process* Platform::NewProcess(std::u16string exePath, std::u16string commandLine
     p->commandLine = std::move(commandLine);
     p->module = module;
     processes_[p->id] = p;
-    timeline_.Record("process.start", {{"process", p->id}, {"path", p->exePath}});
+    timeline_.Record("process.start",
+                     {{"process", p->id}, {"path", p->exePath}, {"commandLine", p->commandLine}});
     return p.get();
 }
 
@@ -61,15 +76,23 @@ void Platform::StartPrimary(Process* p, std::function<DWORD()> routine) {
     p->primary = CreateThreadIn(p, std::move(main), false);
 }
 
-DWORD Platform::StartProgram(std::u16string_view exePath, std::u16string_view commandLine) {
+std::vector<std::u16string> Platform::ProgramPaths() const {
+    std::vector<std::u16string> paths;
+    for (auto& [key, path] : programPaths_)
+        paths.push_back(path);
+    return paths;
+}
+
+DWORD Platform::StartProgram(std::u16string_view exePath, std::u16string_view commandLine,
+                             int showCommand) {
     auto key = FoldCase(exePath);
     auto it = programs_.find(key);
     if (it == programs_.end()) return 0;
     ProgramMain main = it->second;
     HINSTANCE module = programModules_[key];
     Process* p = NewProcess(programPaths_[key], std::u16string(commandLine), module);
-    StartPrimary(p, [p, main, module] {
-        return static_cast<DWORD>(main(module, nullptr, p->commandLine.data(), 5));
+    StartPrimary(p, [p, main, module, showCommand] {
+        return static_cast<DWORD>(main(module, nullptr, p->commandLine.data(), showCommand));
     });
     return p->id;
 }

@@ -29,12 +29,14 @@ WCHAR* wcscat(WCHAR* dst, const WCHAR* src);
 WCHAR* wcsncat(WCHAR* dst, const WCHAR* src, size_t count);
 int wcscmp(const WCHAR* a, const WCHAR* b);
 int wcsncmp(const WCHAR* a, const WCHAR* b, size_t count);
-int _wcsicmp(const WCHAR* a, const WCHAR* b);
-int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t count);
 WCHAR* wcschr(const WCHAR* s, WCHAR c);
 WCHAR* wcsrchr(const WCHAR* s, WCHAR c);
 WCHAR* wcsstr(const WCHAR* s, const WCHAR* find);
 #endif
+
+// The CRT's own: no host has them.
+int _wcsicmp(const WCHAR* a, const WCHAR* b);
+int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t count);
 
 int iswctype(WCHAR c, int type);
 int iswdigit(WCHAR c);

@@ -90,6 +90,13 @@ BOOL WINAPI TerminateProcess(HANDLE hProcess, DWORD uExitCode);
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
 
+// Resources. On Windows CE LoadResource gives the data's address, which
+// LockResource passes on.
+HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
+HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
+DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
+#define LockResource(h) ((LPVOID)(h))
+
 HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes);
 HLOCAL WINAPI LocalFree(HLOCAL hMem);
 SIZE_T WINAPI LocalSize(HLOCAL hMem);
@@ -98,5 +105,6 @@ SIZE_T WINAPI LocalSize(HLOCAL hMem);
 #define CreateMutex CreateMutexW
 #define GetModuleFileName GetModuleFileNameW
 #define GetModuleHandle GetModuleHandleW
+#define FindResource FindResourceW
 
 #endif

@@ -140,7 +140,7 @@
 
 #define CW_USEDEFAULT ((int)0x80000000)
 
-// ShowWindow's commands.
+// ShowWindow's commands, also a program's show command.
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_SHOWMAXIMIZED 3
@@ -241,6 +241,25 @@ typedef struct tagMSG {
     POINT pt;
 } MSG, *PMSG, *LPMSG;
 
+// Resource names and types: an ordinal below 0x10000 in place of a string.
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCE MAKEINTRESOURCEW
+#define RT_CURSOR MAKEINTRESOURCE(1)
+#define RT_BITMAP MAKEINTRESOURCE(2)
+#define RT_ICON MAKEINTRESOURCE(3)
+#define RT_MENU MAKEINTRESOURCE(4)
+#define RT_DIALOG MAKEINTRESOURCE(5)
+#define RT_STRING MAKEINTRESOURCE(6)
+#define RT_RCDATA MAKEINTRESOURCE(10)
+#define RT_GROUP_CURSOR MAKEINTRESOURCE(12)
+#define RT_GROUP_ICON MAKEINTRESOURCE(14)
+#define RT_VERSION MAKEINTRESOURCE(16)
+
+// A null buffer gives the string's read-only address, cast to int; the
+// string is not terminated, and its length is the WORD before it.
+int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
+
 BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
@@ -309,6 +328,7 @@ int WINAPI DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT f
 #define GetWindowText GetWindowTextW
 #define SetWindowText SetWindowTextW
 #define MessageBox MessageBoxW
+#define LoadString LoadStringW
 #define DrawText DrawTextW
 
 #endif

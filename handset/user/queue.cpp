@@ -26,6 +26,10 @@ HANDSET_API(BOOL, PostThreadMessageW, (DWORD idThread, UINT Msg, WPARAM wParam, 
             (idThread, Msg, wParam, lParam)) {
     Platform& d = Platform::Current();
     if (auto e = Enter("PostThreadMessageW")) return Fail(*e, BOOL(FALSE));
+    // A thread gets its queue with its first window-manager call; until then
+    // a post to it fails with ERROR_INVALID_THREAD_ID, as the Windows CE
+    // reference has it (its later pages name only unknown identifiers, which
+    // a thread without a queue is to the window manager).
     MessageQueue* q = Wm().QueueOf(idThread);
     if (!q) return Fail(ERROR_INVALID_THREAD_ID, BOOL(FALSE));
     if (!Wm().PostToThread(idThread, Msg, wParam, lParam))

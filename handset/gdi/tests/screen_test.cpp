@@ -1,7 +1,6 @@
 // The screen: a window's device context draws only where the window is
-// visible, whatever rectangles the window manager gives; the screen's size
-// reaches GetDeviceCaps; screenshots show the raw pixels or what a person
-// sees.
+// visible, whatever rectangles the window manager gives, and follows it when
+// it moves; screenshots show the raw pixels or what a person sees.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -118,30 +117,6 @@ TEST(WindowDC, FollowsItsWindowWhenItMoves) {
     });
     EXPECT_EQ(Backdrop, screen.Pixel(0, 0));
     EXPECT_EQ(0xFFFF, screen.Pixel(100, 200));
-}
-
-TEST(Screen, ItsSizeIsWhatDeviceCapsReport) {
-    struct Case {
-        int line;
-        int width, height, dpi;
-        int widthMm;
-    } cases[] = {{__LINE__, 240, 320, 96, 64}, {__LINE__, 480, 640, 192, 64}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE("line " + std::to_string(c.line));
-        Device d;
-        d.Get<Screen>().SetSize(c.width, c.height, c.dpi);
-        d.Call([&] {
-            HDC memory = CreateCompatibleDC(nullptr);
-            for (HDC dc : {HDC(nullptr), memory}) {
-                EXPECT_EQ(c.width, GetDeviceCaps(dc, HORZRES));
-                EXPECT_EQ(c.height, GetDeviceCaps(dc, VERTRES));
-                EXPECT_EQ(c.dpi, GetDeviceCaps(dc, LOGPIXELSY));
-                EXPECT_EQ(16, GetDeviceCaps(dc, BITSPIXEL));
-                EXPECT_EQ(c.widthMm, GetDeviceCaps(dc, HORZSIZE));
-            }
-            DeleteDC(memory);
-        });
-    }
 }
 
 TEST(Screen, ScreenshotsShowThePixelsOrWhatAPersonSees) {

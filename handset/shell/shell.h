@@ -1,0 +1,55 @@
+// The Pocket PC shell: ShellExecuteEx (execute.cpp) and the start-up list
+// with the soft reset that runs it (startup.cpp). The shell's other pieces
+// (full-screen windows, menu bars, dialog set-up) come in files of their own.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/area.h"
+
+namespace handset {
+
+class Shell final : public Area {
+  public:
+    using Area::Area;
+
+    // What a shortcut in \Windows\StartUp says: start this program with
+    // this command line.
+    struct StartupEntry {
+        std::u16string path;
+        std::u16string commandLine;
+    };
+
+    // ---- Driving: for tests, scenarios and installers --------------------
+
+    // Adds an entry to the start-up list. The program must be registered (a
+    // driver's mistake, fatal, otherwise). Shortcut files are not emulated:
+    // the list is kept here, lives as long as the Device and survives soft
+    // resets, as the phone's object store keeps \Windows\StartUp.
+    void AddStartup(std::u16string_view exePath, std::u16string_view commandLine);
+    const std::vector<StartupEntry>& Startup() const { return startup_; }
+
+    // A soft reset: ends every process, newest first, as TerminateProcess
+    // with exit code 0 would; then starts the start-up entries in the order
+    // they were added, as the shell does at boot, and gives their process ids
+    // in that order. The registry and every other area keep their state (the
+    // phone's registry and stores are persistent); the clock runs on, and
+    // programs' globals are not set back. From the driver's context only.
+    std::vector<DWORD> SoftReset();
+
+    // ---- For ShellExecuteEx ------------------------------------------------
+
+    // The handset has no file system: a folder exists when a registered
+    // program lies in it or below it; the root and \Windows always exist.
+    // Compared without regard to case, as the phone's file system does.
+    bool FolderExists(std::u16string_view folder) const;
+
+  private:
+    std::vector<StartupEntry> startup_;
+};
+
+} // namespace handset

@@ -1,0 +1,55 @@
+// The start-up list and the soft reset that runs it.
+#include "shell/shell.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "device/platform.h"
+
+namespace handset {
+
+namespace {
+
+std::u16string Folded(std::u16string_view s) {
+    std::u16string out(s);
+    for (auto& c : out)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return out;
+}
+
+} // namespace
+
+void Shell::AddStartup(std::u16string_view exePath, std::u16string_view commandLine) {
+    if (!platform_.ProgramRegistered(exePath))
+        Platform::Fatal("Shell::AddStartup: no program is registered at " + Narrow(exePath));
+    startup_.push_back({std::u16string(exePath), std::u16string(commandLine)});
+}
+
+std::vector<DWORD> Shell::SoftReset() {
+    if (platform_.CurrentThread()) Platform::Fatal("Shell::SoftReset called on an emulated thread");
+    platform_.timeline().Record("shell.softreset");
+    std::vector<DWORD> running = platform_.ProcessIds();
+    for (auto it = running.rbegin(); it != running.rend(); ++it)
+        if (Process* p = platform_.FindProcess(*it); p && !p->exited)
+            platform_.TerminateProcessNow(p, 0);
+    std::vector<DWORD> started;
+    for (const StartupEntry& e : startup_) {
+        DWORD pid = platform_.StartProgram(e.path, e.commandLine);
+        platform_.timeline().Record(
+            "shell.startup", {{"path", e.path}, {"commandLine", e.commandLine}, {"process", pid}});
+        started.push_back(pid);
+    }
+    return started;
+}
+
+bool Shell::FolderExists(std::u16string_view folder) const {
+    std::u16string want = Folded(folder);
+    if (want.empty() || want == u"\\windows") return true;
+    want += u'\\';
+    std::vector<std::u16string> paths = platform_.ProgramPaths();
+    return std::any_of(paths.begin(), paths.end(), [&](const std::u16string& path) {
+        return Folded(path).compare(0, want.size(), want) == 0;
+    });
+}
+
+} // namespace handset
