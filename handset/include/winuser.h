@@ -272,8 +272,8 @@ BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
 ATOM WINAPI RegisterClassW(const WNDCLASSW* lpWndClass);
 HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
-                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
-                            HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
+                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight, HWND hWndParent,
+                            HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
 LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI IsWindow(HWND hWnd);
@@ -320,7 +320,7 @@ int WINAPI DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT f
 #define PostMessage PostMessageW
 #define RegisterClass RegisterClassW
 #define CreateWindowEx CreateWindowExW
-#define CreateWindowW(c, t, s, x, y, w, h, p, m, i, l)                                            \
+#define CreateWindowW(c, t, s, x, y, w, h, p, m, i, l)                                             \
     CreateWindowExW(0, c, t, s, x, y, w, h, p, m, i, l)
 #define CreateWindow CreateWindowW
 #define DefWindowProc DefWindowProcW
