@@ -7,7 +7,7 @@
 
 #include "common/prng.h"
 #include "device/seeded_test.h"
-#include "phone.h"
+#include "testing/phone.h"
 
 using lockprogram::Phone;
 using lockprogram::ScreenSize;
@@ -61,7 +61,6 @@ Outcome Touch(ScreenSize size, uint64_t seed) {
             p.d.RunFor(rng.Between(1, 200));
             wm.StylusUp(point());
             p.d.RunFor(rng.Between(0, 400));
-            const auto& entries = p.d.timeline().Entries();
             for (const auto* e : p.d.timeline().Find("input.stylus")) {
                 if (before-- > 0) continue;
                 if (e->Number("process") == p.pid) continue;
@@ -71,7 +70,6 @@ Outcome Touch(ScreenSize size, uint64_t seed) {
                                 ") went to process " + e->Get("process");
                 ++out.elsewhere;
             }
-            (void)entries;
         }
         for (const auto& call : p.Net().Calls())
             if (call.state == LINECALLSTATE_CONNECTED) p.Net().HangUp(call.id);

@@ -3,7 +3,7 @@
 // the call is dropped, and the program starts and ends as it must.
 #include <gtest/gtest.h>
 
-#include "phone.h"
+#include "testing/phone.h"
 
 using handset::Tap;
 using lockprogram::kElapsedSoundBytes;
