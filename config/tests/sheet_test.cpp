@@ -14,6 +14,7 @@
 #include "config_state.h"
 #include "config_testing.h"
 #include "control.h"
+#include "core/lock_sequence.h"
 #include "gdi/gdi.h"
 #include "gdi/objects.h"
 #include "registry/registry.h"
@@ -21,6 +22,8 @@
 #include "shell/menubar.h"
 #include "shell/shell.h"
 #include "shell/taskbar.h"
+#include "tapi/network.h"
+#include "testing/lock_testing.h"
 #include "testing/testing.h"
 #include "user/controls.h"
 #include "user/input.h"
@@ -68,12 +71,6 @@ int StandInLock(HINSTANCE, HINSTANCE, LPWSTR, int) {
     return 0;
 }
 
-// The lock program when TAPI fails at its start: its one box, titled "Tessaril".
-int TapiFailingLock(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    MessageBoxW(nullptr, u"Failed to initialize TAPI.", u"Tessaril", MB_OK | MB_ICONERROR);
-    return 0;
-}
-
 // ---- The phone ------------------------------------------------------------------
 struct Phone {
     Device d;
@@ -84,6 +81,7 @@ struct Phone {
         d.Get<handset::Screen>().SetSize(240 * scale, 320 * scale, dpi * scale);
         handset::apps::StartPhoneShell(d);
         InstallConfigProgram(d, lock);
+        if (lock == TessarilMain) RegisterLockProgram(d); // the real one, with its resources
     }
     DWORD Start(std::u16string_view commandLine = u"") {
         DWORD pid = d.StartProgram(kConfigProgramPath, commandLine);
@@ -366,6 +364,29 @@ TEST(SettingsSheet, StateInactiveAsksEveryThreadToQuitAndWaitsTwoSecondsAtMost) 
     }
 }
 
+// The real lock program plays its stop sound before it ends, within the two
+// seconds the State box waits.
+TEST(SettingsSheet, StateStartsAndStopsTheRealLockProgram) {
+    Phone p(TessarilMain);
+    p.d.Get<handset::CellularNetwork>().AddStandardLines();
+    p.Start();
+    p.Pick(1003, u"Active");
+    p.Apply();
+    EXPECT_EQ(kSaved, p.Box());
+    EXPECT_TRUE(p.LockRunning());
+    p.Answer();
+    p.d.RunFor(1000); // its start sound
+    p.Pick(1003, u"Inactive");
+    p.Apply();
+    EXPECT_EQ(kSaved, p.Box());
+    EXPECT_FALSE(p.LockRunning());
+    uint64_t applied = p.d.timeline().Find("menubar.command").back()->t;
+    EXPECT_LT(p.d.timeline().Find("msgbox.show").back()->t - applied, LOCK_STOP_TIMEOUT_MS);
+    p.Answer();
+    EXPECT_EQ(u"Inactive", p.Combo(1003).text);
+    EXPECT_EQ(1u, p.LockStarts());
+}
+
 TEST(SettingsSheet, AFailedStartIsReportedBeforeTheConfirmation) {
     Phone p(nullptr); // no Tessaril.exe
     p.Start();
@@ -451,15 +472,18 @@ TEST(Autostart, ASoftResetBringsTheLockProgramBackOnlyWhenTheBoxWasChecked) {
 }
 
 // Whatever is titled "Tessaril" counts as an open configuration program: the
-// sheet, the About page, and the lock program's start-up error box.
+// sheet, the About page, and the lock program's start-up error box (the real
+// lock program's, when its call monitor cannot start).
 TEST(SecondStart, BringsTheOpenWindowTitledTessarilToTheFrontAndEnds) {
     enum Open { SheetOpen, AboutOpen, TapiBox };
     for (Open open : {SheetOpen, AboutOpen, TapiBox}) {
         SCOPED_TRACE(::testing::Message() << "open " << open);
-        Phone p(open == TapiBox ? TapiFailingLock : StandInLock);
+        Phone p(open == TapiBox ? TessarilMain : StandInLock);
         HWND front;
         if (open == TapiBox) {
+            p.d.faults().FailNth("CreateThread", 1, ERROR_NOT_ENOUGH_MEMORY);
             p.StartLock();
+            ASSERT_EQ("Tessaril: Failed to initialize TAPI. (0x00000010)", p.Box());
             front = p.wm.OpenMessageBox()->window;
         } else {
             p.Start();
