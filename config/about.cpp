@@ -2,15 +2,10 @@
 // and the soft-key menu bar.
 #include "about.h"
 
-#include <aygshell.h>
 #include <string.h>
 
 #include "config_state.h"
 #include "res/resource.h"
-
-int BoldFontHeight(int dpi) {
-    return -(9 * dpi) / 72;
-}
 
 BOOL CreateBoldFont() {
     HDC screen = GetDC(NULL);
@@ -19,7 +14,8 @@ BOOL CreateBoldFont() {
     ReleaseDC(NULL, screen);
     LOGFONTW description;
     memset(&description, 0, sizeof description);
-    description.lfHeight = BoldFontHeight(dpi);
+    // A character height (negative), truncated toward zero: -16 at 130 dpi.
+    description.lfHeight = -(9 * dpi) / 72;
     description.lfWeight = FW_BOLD;
     description.lfPitchAndFamily = FF_SWISS | DEFAULT_PITCH;
     wcscpy(description.lfFaceName, TEXT("Tahoma"));

@@ -5,16 +5,15 @@
 #define TESSARIL_CONFIG_ABOUT_H
 
 #include <windows.h>
+#include <aygshell.h>
 
-// What InitFullScreenDialog gives the About page: the caption's OK button,
-// the whole screen, the input panel down.
-#define ABOUT_PAGE_DIALOG_FLAGS 13
+// What InitFullScreenDialog gives the About page (13): the caption's OK
+// button, the whole screen, the input panel down.
+#define ABOUT_PAGE_DIALOG_FLAGS (SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN)
 
-// Nine points in pixels at the screen's vertical resolution, negative (a
-// character height), truncated toward zero: -12 at 96 dpi.
-int BoldFontHeight(int dpi);
-// Makes g_configState.boldFont (bold Tahoma, BoldFontHeight of the screen),
-// replacing one made before. FALSE, with nothing changed, when it cannot.
+// Makes g_configState.boldFont, bold Tahoma of nine points at the screen's
+// vertical resolution (-12 pixels at 96 dpi), replacing one made before.
+// FALSE, with nothing changed, when it cannot.
 BOOL CreateBoldFont();
 // Deletes the font if there is one; safe to call twice.
 void DeleteBoldFont();
