@@ -6,6 +6,29 @@
 
 namespace handset {
 
+namespace {
+
+thread_local bool tls_countedText = false;
+
+// Calls whose texts come with a count instead of a terminator.
+bool TakesCountedText(std::string_view function) {
+    static const char* const kCalls[] = {"DrawTextW", "GetTextExtentPoint32W", "ExtTextOutW",
+                                         "TextOutW", "GetTextExtentExPointW"};
+    for (const char* call : kCalls)
+        if (function == call) return true;
+    return false;
+}
+
+} // namespace
+
+CountedTextScope::CountedTextScope(const char* function) : previous_(tls_countedText) {
+    tls_countedText = previous_ || TakesCountedText(function);
+}
+
+CountedTextScope::~CountedTextScope() {
+    tls_countedText = previous_;
+}
+
 bool TracingCalls() {
     Platform* p = Platform::CurrentOrNull();
     return p && p->Tracing();
@@ -34,6 +57,7 @@ std::string TraceValue(const void* p) {
 
 std::string TraceValue(const char16_t* text) {
     if (!text) return "NULL";
+    if (tls_countedText) return TraceValue(static_cast<const void*>(text));
     std::u16string_view s(text);
     bool cut = s.size() > 60;
     return JsonQuote(Narrow(s.substr(0, 60))) + (cut ? "..." : "");

@@ -25,6 +25,17 @@ namespace handset {
 
 // Whether the current phone traces platform calls.
 bool TracingCalls();
+// While the arguments of a call that takes counted strings (DrawTextW,
+// GetTextExtentPoint32W, ...) are written, a text pointer is not followed:
+// its text need not end in a terminator.
+class CountedTextScope {
+  public:
+    explicit CountedTextScope(const char* function);
+    ~CountedTextScope();
+
+  private:
+    bool previous_;
+};
 std::string TraceValue(const void* p);
 std::string TraceValue(const char16_t* text);
 std::string TraceValue(char16_t* buffer); // an out-buffer: its content is not yet there
@@ -49,6 +60,7 @@ template <class R, class Body, class... A>
 R Relay(const char* function, const char* names, Body body, const std::tuple<A...>& args) {
     if (!TracingCalls()) return body();
     std::string text;
+    CountedTextScope counted(function);
     std::apply(
         [&](const auto&... a) { ((text += (text.empty() ? "" : ", ") + TraceValue(a)), ...); },
         args);

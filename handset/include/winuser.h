@@ -358,7 +358,7 @@
 
 #define CW_USEDEFAULT ((int)0x80000000)
 
-// ShowWindow's commands.
+// ShowWindow's commands, also a program's show command.
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_SHOWMAXIMIZED 3

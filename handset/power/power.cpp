@@ -1,6 +1,8 @@
 // The LEDs' and the backlight's states and histories.
 #include "power/power.h"
 
+#include "gdi/gdi.h"
+
 #include "device/platform.h"
 
 namespace handset {
@@ -54,6 +56,8 @@ void Power::SetBacklight(DWORD flags, CEDEVICE_POWER_STATE requested) {
     }
     backlightHistory_.push_back(
         {platform_.Now(), platform_.CurrentPid(), flags, requested, backlight_, backlightForced_});
+    // The screen shows dark to a person while the light is off.
+    platform_.Get<Screen>().SetLit(backlight_ == D0);
     platform_.timeline().Record("backlight.set", {{"requested", int(requested)},
                                                   {"state", int(backlight_)},
                                                   {"forced", backlightForced_ ? 1 : 0}});

@@ -98,16 +98,22 @@ MessageQueue& OwnQueue() {
 
 // ---- The area ------------------------------------------------------------------------------
 
-WindowManager::WindowManager(Platform& platform) : Area(platform) {
-    platform.Get<Gdi>().SetWindowLookup([this](HWND h) -> std::optional<Gdi::WindowPlace> {
+WindowManager::WindowManager(Platform& platform) : Area(platform) {}
+
+WindowManager::~WindowManager() {
+    if (gdiWired_) platform_.Get<Gdi>().SetWindowLookup({});
+}
+
+// GetDC finds windows here from the first window on; the gdi area is not made
+// before (its stock objects would take handle values).
+void WindowManager::WireGdi() {
+    if (gdiWired_) return;
+    gdiWired_ = true;
+    platform_.Get<Gdi>().SetWindowLookup([this](HWND h) -> std::optional<Gdi::WindowPlace> {
         auto w = Get(h);
         if (!w) return std::nullopt;
         return Gdi::WindowPlace{w->Origin(), VisibleRegion(h).Rects(), w->scale};
     });
-}
-
-WindowManager::~WindowManager() {
-    platform_.Get<Gdi>().SetWindowLookup({});
 }
 
 MessageQueue& WindowManager::Own() {
@@ -238,6 +244,7 @@ std::shared_ptr<const WindowClass> WindowManager::FindClass(LPCWSTR name, DWORD 
 
 HWND WindowManager::Create(const CreateArgs& args) {
     MessageQueue& q = Own();
+    WireGdi();
     auto w = std::make_shared<Window>();
     // Even values only: the lowest bit of a handle means something to
     // SetForegroundWindow.

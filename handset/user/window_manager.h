@@ -355,6 +355,8 @@ class WindowManager final : public Area {
     bool EraseBackground(const std::shared_ptr<Window>& w, HDC dc);
     void RemoveWindow(Window& w);
 
+    void WireGdi();
+    bool gdiWired_ = false;
     std::vector<HWND> z_; // topmost first
     std::vector<std::shared_ptr<WindowClass>> classes_;
     ATOM nextAtom_ = 0xC000;

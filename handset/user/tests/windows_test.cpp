@@ -19,6 +19,9 @@ using handset::WindowManager;
 namespace {
 
 constexpr UINT kDestroy = WM_APP + 1; // asks a window to destroy itself
+// Answers twice wParam, plus what the window in lParam answers to kFive.
+constexpr UINT kDouble = WM_APP + 2;
+constexpr UINT kFive = WM_APP + 3;
 
 struct Seen {
     HWND hwnd;
@@ -58,6 +61,9 @@ LRESULT CALLBACK Recorder(HWND h, UINT m, WPARAM wp, LPARAM lp) {
         return 0;
     }
     g_seen.push_back(s);
+    if (m == kDouble)
+        return LRESULT(wp * 2) + (lp ? SendMessageW(reinterpret_cast<HWND>(lp), kFive, 0, 0) : 0);
+    if (m == kFive) return 5;
     if (m == kDestroy) DestroyWindow(h);
     if (m == WM_TIMER) InvalidateRect(h, nullptr, FALSE);
     return DefWindowProcW(h, m, wp, lp);
@@ -304,6 +310,25 @@ TEST_F(Windows, KeysGoToTheFocusWindowOfTheForegroundThread) {
         EXPECT_EQ(WPARAM(VK_APP1), g_seen[1].wParam);
         EXPECT_EQ(c.process, DWORD(d.timeline().Find("input.key").back()->Number("process")));
     }
+}
+
+TEST_F(Windows, SendMessageWaitsForTheWindowsThreadAndServesWhatItIsSentMeanwhile) {
+    std::vector<HWND> other;
+    StartWindows(d, {{{0, 0, 10, 10}, std::nullopt}}, &other);
+    LRESULT answer = 0;
+    HWND mine = nullptr;
+    d.Call([&] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Recorder;
+        wc.lpszClassName = u"Mine";
+        RegisterClassW(&wc);
+        mine = CreateWindowExW(0, u"Mine", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                               nullptr);
+        // The other thread asks this one back before it answers.
+        answer = SendMessageW(other[0], kDouble, 7, reinterpret_cast<LPARAM>(mine));
+    });
+    EXPECT_EQ(19, answer);
+    EXPECT_EQ(1u, SeenBy(mine, kFive).size());
 }
 
 TEST_F(Windows, FindWindowMatchesClassAndTitleWithoutRegardToCase) {

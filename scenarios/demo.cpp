@@ -1,0 +1,90 @@
+// The demo: Tessaril on the handset through one incoming call from a
+// contact, at both screen sizes. Each step leaves a screenshot as a person
+// would see it; the timeline and everything the speaker played are written
+// beside them.
+//
+//   demo OUTDIR
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "testing/phone.h"
+
+namespace {
+
+struct Demo {
+    lockprogram::Phone& p;
+    std::filesystem::path dir;
+    int step = 0;
+
+    void Shot(const std::string& name) {
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "%02d-", ++step);
+        std::string path = (dir / (prefix + name + ".png")).string();
+        std::string error;
+        if (!p.d.Get<handset::Screen>().SaveScreenshot(path, handset::Screen::Shot::Seen, &error))
+            handset::Platform::Fatal("demo: " + error);
+        std::printf("  %6.1f s  %s\n", double(p.d.Now()) / 1000.0, path.c_str());
+    }
+};
+
+void Run(lockprogram::ScreenSize size, const std::filesystem::path& dir) {
+    std::filesystem::create_directories(dir);
+    lockprogram::Phone p(size);
+    Demo demo{p, dir};
+    std::printf("%dx%d at %d dpi:\n", size.width, size.height, size.dpi);
+    p.Start();
+    demo.Shot("today");
+
+    p.CallFromAnna(p.d.Now() + 1000, 240000);
+    p.d.RunFor(1500);
+    demo.Shot("anna-calls");
+    p.d.RunFor(1500);
+    p.d.RunFor(1000); // connected: the lock comes at once, the picture after its sound
+    demo.Shot("locked");
+
+    // The cheek presses End and the rest of the screen; nothing happens.
+    RECT end = handset::apps::PhoneButtonRect(p.d, handset::apps::PhoneButton::End);
+    handset::Tap(p.d, handset::Centre(end));
+    handset::Drag(p.d, {10, 10}, {size.width - 10, size.height - 10});
+    demo.Shot("taps-swallowed");
+
+    p.d.RunFor(6000); // the screen goes dark
+    demo.Shot("screen-off");
+    handset::PressKey(p.d, VK_RETURN); // wakes it, still locked
+    demo.Shot("woken");
+    handset::PressKey(p.d, VK_RETURN); // unlocks for a while
+    demo.Shot("unlocked");
+    p.d.RunFor(6500); // locks again over a fresh snapshot, painted after the lock sound
+    demo.Shot("locked-again");
+
+    p.d.RunUntil([&] { return !p.SoundStarts(lockprogram::kElapsedSoundBytes).empty(); }, 200000);
+    demo.Shot("interval-signal");
+
+    for (const auto& call : p.Net().Calls())
+        if (call.state == LINECALLSTATE_CONNECTED) p.Net().HangUp(call.id);
+    p.d.RunFor(2000);
+    demo.Shot("hung-up");
+
+    std::string error;
+    std::string wav = (dir / "speaker.wav").string();
+    if (!p.d.Get<handset::Audio>().WriteSpeakerWav(wav, &error))
+        handset::Platform::Fatal("demo: " + error);
+    std::string json = (dir / "timeline.jsonl").string();
+    std::ofstream(json) << p.d.timeline().ToJsonLines();
+    std::printf("  timeline  %s\n  speaker   %s\n", json.c_str(), wav.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: demo OUTDIR\n");
+        return 2;
+    }
+    std::filesystem::path out(argv[1]);
+    Run({}, out / "240x320");
+    Run({480, 640, 192}, out / "480x640");
+    return 0;
+}
