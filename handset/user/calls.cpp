@@ -239,6 +239,9 @@ HANDSET_API(LONG, GetWindowLongW, (HWND hWnd, int nIndex), (hWnd, nIndex)) {
     case GWL_USERDATA:
         return w->userData;
     }
+    if (nIndex == -4 || (nIndex == 4 && handset::DialogOf(hWnd)))
+        NotEmulated("GetWindowLongW", "nIndex " + std::to_string(nIndex) +
+                                          " (a window or dialog procedure's address)");
     LONG value = 0;
     if (handset::DialogLong(hWnd, nIndex, nullptr, &value)) return value;
     return Fail(ERROR_INVALID_INDEX, LONG(0));
@@ -267,6 +270,9 @@ HANDSET_API(LONG, SetWindowLongW, (HWND hWnd, int nIndex, LONG dwNewLong),
     case GWL_USERDATA:
         return std::exchange(w->userData, dwNewLong);
     }
+    if (nIndex == -4 || (nIndex == 4 && handset::DialogOf(hWnd)))
+        NotEmulated("SetWindowLongW", "nIndex " + std::to_string(nIndex) +
+                                          " (a window or dialog procedure's address)");
     LONG previous = 0;
     if (handset::DialogLong(hWnd, nIndex, &dwNewLong, &previous)) return previous;
     return Fail(ERROR_INVALID_INDEX, LONG(0));

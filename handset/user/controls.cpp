@@ -164,6 +164,11 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_LBUTTONUP:
         if (w->style & SS_NOTIFY) Notify(hwnd, STN_CLICKED);
         return 0;
+    case STM_SETICON:
+    case STM_GETICON:
+    case STM_SETIMAGE:
+    case STM_GETIMAGE:
+        NotEmulated("STATIC", "message " + Hex32(message) + " (icon handles)");
     case WM_PAINT:
         WithPainter(hwnd, [&](Window& win, Painter& paint) {
             paint.Fill(ClientOf(win), look::kFace);
@@ -314,6 +319,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         s->pressed = wParam != 0;
         Invalidate(hwnd);
         return 0;
+    case BM_SETSTYLE:
+        NotEmulated("BUTTON", "BM_SETSTYLE");
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         s->focused = message == WM_SETFOCUS;
@@ -417,6 +424,9 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         });
         return 0;
     default:
+        // The edit messages the handset leaves out (EM_ 0x00B0 to 0x00DF).
+        if (message >= EM_GETSEL && message <= 0x00DF)
+            NotEmulated("EDIT", "message " + Hex32(message));
         return W().DefProc(hwnd, message, wParam, lParam);
     }
 }

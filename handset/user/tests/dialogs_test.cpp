@@ -10,6 +10,7 @@
 #include "res/resources.h"
 #include "testing/testing.h"
 #include "user/controls.h"
+#include "user/dialog_template.h"
 #include "user/input.h"
 #include "user/menus.h"
 #include "user/window_manager.h"
@@ -361,4 +362,41 @@ TEST(Menus, ACutOffMenuIsRefusedNamingTheByte) {
     std::string error;
     EXPECT_TRUE(handset::ParseMenu(e->data, "menu 80", &whole, &error)) << error;
     EXPECT_EQ(2u, whole.items.size());
+}
+
+// windres's DIALOGEX: the font's weight, DWORD ids and ordinal classes where
+// DIALOG has them too.
+TEST(Dialogs, BothTemplateFormsReadAlike) {
+    Device d;
+    HINSTANCE module = Register(d);
+    const handset::ResFile* file = d.Get<handset::Resources>().Find(module);
+    struct Case {
+        int line;
+        uint16_t id;
+        bool extended;
+        WORD weight;
+    } cases[] = {{__LINE__, 100, false, 0}, {__LINE__, 101, true, 700}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        handset::DialogTemplate t;
+        std::string error;
+        ASSERT_TRUE(handset::ParseDialogTemplate(file->Find(handset::kRtDialog, c.id)->data,
+                                                 "dialog", &t, &error))
+            << error;
+        EXPECT_EQ(c.extended, t.extended);
+        EXPECT_EQ(c.weight, t.weight);
+        EXPECT_EQ("MS Shell Dlg", N(t.face));
+        EXPECT_EQ(8, t.pointSize);
+        EXPECT_EQ(handset::ToString({4, 2, 100, 64}), handset::ToString({t.x, t.y, t.cx, t.cy}));
+        const handset::DialogItem& label = t.items.front();
+        EXPECT_EQ(10u, label.id);
+        EXPECT_EQ(handset::kDlgStatic, label.cls.ordinal());
+        EXPECT_EQ("State:", N(label.text.name()));
+        EXPECT_EQ(DWORD(WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT), label.style);
+        const handset::DialogItem& ok = t.items.back();
+        EXPECT_EQ(DWORD(IDOK), ok.id);
+        EXPECT_EQ(handset::kDlgButton, ok.cls.ordinal());
+        EXPECT_EQ(handset::ToString({60, 50, 34, 12}),
+                  handset::ToString({ok.x, ok.y, ok.cx, ok.cy}));
+    }
 }
