@@ -1,7 +1,7 @@
-// The demo: Tessaril on the handset through one incoming call from a
-// contact, at both screen sizes. Each step leaves a screenshot as a person
-// would see it; the timeline and everything the speaker played are written
-// beside them.
+// The demo: Tessaril on the handset, at both screen sizes. The settings
+// sheet starts the lock program, then one incoming call from a contact runs
+// through the lock. Each step leaves a screenshot as a person would see it;
+// the timeline and everything the speaker played are written beside them.
 //
 //   demo OUTDIR
 #include <cstdio>
@@ -9,7 +9,14 @@
 #include <fstream>
 #include <string>
 
+#include "commctrl/propsheet.h"
+#include "config_testing.h"
+#include "core/lock_sequence.h"
+#include "config/res/resource.h"
+#include "shell/menubar.h"
+#include "shell/taskbar.h"
 #include "testing/phone.h"
+#include "user/controls.h"
 
 namespace {
 
@@ -34,8 +41,26 @@ void Run(lockprogram::ScreenSize size, const std::filesystem::path& dir) {
     lockprogram::Phone p(size);
     Demo demo{p, dir};
     std::printf("%dx%d at %d dpi:\n", size.width, size.height, size.dpi);
-    p.Start();
+    InstallConfigProgram(p.d, TessarilMain);
     demo.Shot("today");
+
+    // The settings sheet: the State box set to Active, and Apply starts the
+    // lock program.
+    DWORD cfg = p.d.StartProgram(handset::kConfigProgramPath);
+    p.d.RunUntilIdle();
+    demo.Shot("settings");
+    handset::PickComboItem(p.d, handset::FindControl(p.d, IDC_STATE), u"Active");
+    handset::PressSoftKey(p.d, 0);
+    auto& wm = p.Windows();
+    p.d.RunUntil([&] { return wm.OpenMessageBox() != nullptr; }, 10000);
+    demo.Shot("settings-saved");
+    handset::AnswerMessageBox(p.d, IDOK);
+    p.d.Get<handset::Taskbar>().PressOk();
+    p.d.RunUntilExit(cfg, 5000);
+    for (DWORD pid : p.d.ProcessIds())
+        if (p.d.FindProcess(pid)->exePath == handset::kLockProgramPath) p.pid = pid;
+    if (!p.pid) handset::Platform::Fatal("demo: the settings sheet did not start the lock program");
+    p.d.RunFor(1000); // its start sound
 
     p.CallFromAnna(p.d.Now() + 1000, 240000);
     p.d.RunFor(1500);
