@@ -69,7 +69,7 @@ LRESULT CALLBACK Recorder(HWND h, UINT m, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(h, m, wp, lp);
 }
 
-struct Spec {
+struct WindowPlan {
     RECT rect;
     std::optional<COLORREF> colour; // none: paints nothing
     DWORD style = WS_POPUP | WS_VISIBLE;
@@ -77,25 +77,15 @@ struct Spec {
 
 // A process whose thread makes the windows (bottom first) with a class of
 // the given background brush and serves them until WM_QUIT.
-DWORD StartWindows(Device& d, std::vector<Spec> specs, std::vector<HWND>* made,
+DWORD StartWindows(Device& d, std::vector<WindowPlan> plans, std::vector<HWND>* made,
                    int brush = NULL_BRUSH, bool loop = true) {
-    static std::vector<Spec> pending;
-    static std::vector<HWND>* out;
-    static int brushIndex;
-    static bool serve;
-    pending = std::move(specs);
-    out = made;
-    brushIndex = brush;
-    serve = loop;
-    DWORD pid = d.StartProcess("windows", [] {
-        bool loop = serve;
-        std::vector<HWND>* made = out;
+    DWORD pid = d.StartProcess("windows", [plans = std::move(plans), made, brush, loop] {
         WNDCLASSW wc{};
         wc.lpfnWndProc = Recorder;
         wc.lpszClassName = u"Recorder";
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(brushIndex));
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(brush));
         RegisterClassW(&wc);
-        for (const Spec& s : pending) {
+        for (const WindowPlan& s : plans) {
             HWND h = CreateWindowExW(0, u"Recorder", u"", s.style, s.rect.left, s.rect.top,
                                      s.rect.right - s.rect.left, s.rect.bottom - s.rect.top,
                                      nullptr, nullptr, nullptr, nullptr);
