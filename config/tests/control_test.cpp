@@ -10,6 +10,7 @@
 
 #include "common/text.h"
 #include "control.h"
+#include "stand_in_lock.h"
 #include "device/device.h"
 #include "registry/registry.h"
 #include "settings.h"
@@ -23,36 +24,8 @@ using handset::kLockProgramPath;
 
 namespace {
 
-bool g_ignoreExit = false; // the stand-in ignores the quit message
-
-DWORD WINAPI Loop(LPVOID) {
-    MSG m;
-    do
-        GetMessageW(&m, nullptr, 0, 0);
-    while (m.message != WM_EXIT_PROGRAM || g_ignoreExit);
-    return 0;
-}
-
-DWORD WINAPI Idle(LPVOID) {
-    Sleep(INFINITE);
-    return 0;
-}
-
-int StandInLock(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, u"_TESSARIL_EXE_MUTEX_");
-    if (!mutex) return 0;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(mutex);
-        return 0;
-    }
-    HANDLE second = CreateThread(nullptr, 0, Loop, nullptr, 0, nullptr);
-    CloseHandle(CreateThread(nullptr, 0, Idle, nullptr, 0, nullptr));
-    Loop(nullptr);
-    WaitForSingleObject(second, INFINITE);
-    CloseHandle(second);
-    CloseHandle(mutex);
-    return 0;
-}
+using standin::g_ignoreExit;
+const auto StandInLock = standin::LockMain;
 
 // The configuration program's entry as far as it is built: the "reset" mode.
 int StandInConfig(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {

@@ -14,6 +14,7 @@
 #include "config_state.h"
 #include "config_testing.h"
 #include "control.h"
+#include "stand_in_lock.h"
 #include "core/lock_sequence.h"
 #include "gdi/gdi.h"
 #include "gdi/objects.h"
@@ -39,37 +40,8 @@ namespace {
 
 const char16_t kKey[] = u"Software\\Apps\\Tessaril";
 
-// ---- Stand-in lock programs ---------------------------------------------------
-// What the configuration program relies on: the single-instance mutex and a
-// message loop that ends on WM_EXIT_PROGRAM, on its primary thread and a
-// second one; a third thread has no queue.
-bool g_ignoreExit = false;
-
-DWORD WINAPI Loop(LPVOID) {
-    MSG m;
-    do
-        GetMessageW(&m, nullptr, 0, 0);
-    while (m.message != WM_EXIT_PROGRAM || g_ignoreExit);
-    return 0;
-}
-
-DWORD WINAPI Idle(LPVOID) {
-    Sleep(INFINITE);
-    return 0;
-}
-
-int StandInLock(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, u"_TESSARIL_EXE_MUTEX_");
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {
-        HANDLE second = CreateThread(nullptr, 0, Loop, nullptr, 0, nullptr);
-        CloseHandle(CreateThread(nullptr, 0, Idle, nullptr, 0, nullptr));
-        Loop(nullptr);
-        WaitForSingleObject(second, INFINITE);
-        CloseHandle(second);
-    }
-    CloseHandle(mutex);
-    return 0;
-}
+using standin::g_ignoreExit;
+const auto StandInLock = standin::LockMain;
 
 // ---- The phone ------------------------------------------------------------------
 struct Phone {

@@ -29,6 +29,13 @@ std::string Join(const std::vector<std::string>& pieces, std::string_view separa
     return out;
 }
 
+handset::ResFile ParsedResources(std::span<const unsigned char> image, std::string_view source) {
+    handset::ResFile res;
+    std::string error;
+    if (!handset::ResFile::Parse(image, source, &res, &error)) ADD_FAILURE() << error;
+    return res;
+}
+
 ::testing::AssertionResult HoldsNothing(const Device& d, DWORD pid) {
     for (auto& [kind, n] : d.HeldBy(pid))
         if (n != 0)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device/device.h"
+#include "res/resfile.h"
 
 namespace handset::testing {
 
@@ -29,6 +30,10 @@ std::string Join(const std::vector<std::string>& pieces, std::string_view separa
 // Set as the last error before a call that must leave it alone, then
 // expected after it.
 inline constexpr DWORD kLastErrorSentinel = 0xDEADBEEF;
+
+// A compiled .res image read through the handset's reader; a malformed one
+// fails the test that asked, with the reader's error, and gives no entries.
+handset::ResFile ParsedResources(std::span<const unsigned char> image, std::string_view source);
 
 // Every kind the process holds (or held when it ended) is at zero; the
 // failure lists what is left.

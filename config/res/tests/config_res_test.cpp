@@ -11,6 +11,7 @@
 #include "common/text.h"
 #include "config_resources.h"
 #include "res/resfile.h"
+#include "testing/testing.h"
 #include "settings.h"
 
 using handset::GetLe16;
@@ -21,13 +22,8 @@ using handset::ResFile;
 namespace {
 
 const ResFile& Resources() {
-    static ResFile res = [] {
-        ResFile r;
-        std::string error;
-        if (!ResFile::Parse({kTessarilCfgRes, kTessarilCfgResSize}, "TessarilCfg.res", &r, &error))
-            ADD_FAILURE() << error;
-        return r;
-    }();
+    static ResFile res = handset::testing::ParsedResources({kTessarilCfgRes, kTessarilCfgResSize},
+                                                           "TessarilCfg.res");
     return res;
 }
 

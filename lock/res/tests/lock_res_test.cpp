@@ -11,6 +11,7 @@
 #include "common/bytes.h"
 #include "lock_resources.h"
 #include "res/resfile.h"
+#include "testing/testing.h"
 
 using handset::GetLe16;
 using handset::GetLe32;
@@ -20,13 +21,8 @@ using handset::ResFile;
 namespace {
 
 const ResFile& Resources() {
-    static ResFile res = [] {
-        ResFile r;
-        std::string error;
-        if (!ResFile::Parse({kTessarilRes, kTessarilResSize}, "Tessaril.res", &r, &error))
-            ADD_FAILURE() << error;
-        return r;
-    }();
+    static ResFile res =
+        handset::testing::ParsedResources({kTessarilRes, kTessarilResSize}, "Tessaril.res");
     return res;
 }
 
