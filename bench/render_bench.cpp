@@ -15,8 +15,9 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+
+#include "summary.h"
 #include <pixman.h>
-#include <unistd.h>
 
 #include "pixelview.h"
 
@@ -128,43 +129,15 @@ BENCHMARK(Memcpy)->Apply(Sizes);
 BENCHMARK_CAPTURE(PixmanOver, a127, 127)->Apply(Sizes);
 BENCHMARK_CAPTURE(PixmanOver, a200, 200)->Apply(Sizes);
 
-// Prints as usual and keeps each case's pixels per second for the summary:
-// the median when repetitions give one, else the single run.
-class SummaryReporter : public benchmark::ConsoleReporter {
-  public:
-    std::map<std::string, double> rates; // "veil_a127/240/320" -> pixels/s
-
-    explicit SummaryReporter(OutputOptions options) : ConsoleReporter(options) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            auto it = run.counters.find("items_per_second");
-            if (it == run.counters.end()) continue;
-            std::string key = Key(run.run_name.str());
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[key] = it->second;
-            else if (run.run_type == Run::RT_Iteration)
-                rates[key] = it->second;
-        }
-        for (const auto& [key, rate] : medians)
-            rates[key] = rate;
-    }
-
-  private:
-    std::map<std::string, double> medians;
-
-    // "FillBlendedCase/veil_a127/240/320" -> "veil_a127/240/320", and
-    // likewise "pixman_a127/..." and "memcpy/...".
-    static std::string Key(const std::string& name) {
-        if (name.rfind("FillBlendedCase/", 0) == 0)
-            return name.substr(std::strlen("FillBlendedCase/"));
-        if (name.rfind("PixmanOver/", 0) == 0)
-            return "pixman_" + name.substr(std::strlen("PixmanOver/"));
-        if (name.rfind("Memcpy/", 0) == 0) return "memcpy" + name.substr(std::strlen("Memcpy"));
-        return name;
-    }
-};
+// "FillBlendedCase/veil_a127/240/320" -> "veil_a127/240/320", and
+// likewise "pixman_a127/..." and "memcpy/...".
+std::string Key(const std::string& name) {
+    if (name.rfind("FillBlendedCase/", 0) == 0) return name.substr(std::strlen("FillBlendedCase/"));
+    if (name.rfind("PixmanOver/", 0) == 0)
+        return "pixman_" + name.substr(std::strlen("PixmanOver/"));
+    if (name.rfind("Memcpy/", 0) == 0) return "memcpy" + name.substr(std::strlen("Memcpy"));
+    return name;
+}
 
 void PrintSummary(const std::map<std::string, double>& rates) {
     auto rate = [&](const std::string& key) {
@@ -218,13 +191,7 @@ void PrintSummary(const std::map<std::string, double>& rates) {
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    // Colour only on a terminal, so that saved output stays plain text.
-    SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
-                                                   : benchmark::ConsoleReporter::OO_Tabular);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintSummary(reporter.rates);
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunWithSummary(
+        argc, argv, [](const bench::Run& r) { return Key(r.run_name.str()); },
+        bench::Counter("items_per_second"), PrintSummary);
 }

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
+
+#include "summary.h"
 
 #include "gdi/text.h"
 
@@ -104,34 +105,6 @@ BENCHMARK(TimeWarm);
 BENCHMARK(TimeCold);
 BENCHMARK(Paint);
 
-// Prints as usual and keeps each case's time per iteration (the median when
-// repetitions give one) for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
-  public:
-    std::map<std::string, double> nanoseconds;
-
-    explicit SummaryReporter(OutputOptions options) : ConsoleReporter(options) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            double ns = run.GetAdjustedRealTime() *
-                        benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                        benchmark::GetTimeUnitMultiplier(run.time_unit);
-            std::string name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[name] = ns;
-            else if (run.run_type == Run::RT_Iteration && !medians.count(name))
-                nanoseconds[name] = ns;
-        }
-        for (const auto& [name, ns] : medians)
-            nanoseconds[name] = ns;
-    }
-
-  private:
-    std::map<std::string, double> medians;
-};
-
 void PrintSummary(const std::map<std::string, double>& ns) {
     auto memcpyNs = ns.find("Memcpy");
     if (memcpyNs == ns.end() || memcpyNs->second <= 0) {
@@ -150,13 +123,7 @@ void PrintSummary(const std::map<std::string, double>& ns) {
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    // Colour only on a terminal, so that saved output stays plain text.
-    SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
-                                                   : benchmark::ConsoleReporter::OO_Tabular);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintSummary(reporter.nanoseconds);
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunWithSummary(
+        argc, argv, [](const bench::Run& r) { return r.run_name.function_name; },
+        bench::RealNanoseconds, PrintSummary);
 }

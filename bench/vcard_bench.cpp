@@ -15,7 +15,8 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
+
+#include "summary.h"
 
 #include "pim/vcard.h"
 
@@ -77,39 +78,12 @@ BENCHMARK_CAPTURE(Read, soft_breaks, 0)->Apply(Sizes);
 BENCHMARK_CAPTURE(Read, open_quote, 1)->Apply(Sizes);
 BENCHMARK(Memcpy)->Apply(Sizes);
 
-// Prints as usual and keeps each case's bytes per second for the summary:
-// the median when repetitions give one, else the single run.
-class SummaryReporter : public benchmark::ConsoleReporter {
-  public:
-    std::map<std::string, double> rates; // "soft_breaks/40960" -> bytes/s
-
-    explicit SummaryReporter(OutputOptions options) : ConsoleReporter(options) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            auto it = run.counters.find("bytes_per_second");
-            if (it == run.counters.end()) continue;
-            std::string key = Key(run.run_name.str());
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[key] = it->second;
-            else if (run.run_type == Run::RT_Iteration)
-                rates[key] = it->second;
-        }
-        for (const auto& [key, rate] : medians)
-            rates[key] = rate;
-    }
-
-  private:
-    std::map<std::string, double> medians;
-
-    // "Read/soft_breaks/40960" -> "soft_breaks/40960"; "Memcpy/40960" -> "memcpy/40960".
-    static std::string Key(const std::string& name) {
-        if (name.rfind("Read/", 0) == 0) return name.substr(std::strlen("Read/"));
-        if (name.rfind("Memcpy/", 0) == 0) return "memcpy" + name.substr(std::strlen("Memcpy"));
-        return name;
-    }
-};
+// "Read/soft_breaks/40960" -> "soft_breaks/40960"; "Memcpy/40960" -> "memcpy/40960".
+std::string Key(const std::string& name) {
+    if (name.rfind("Read/", 0) == 0) return name.substr(std::strlen("Read/"));
+    if (name.rfind("Memcpy/", 0) == 0) return "memcpy" + name.substr(std::strlen("Memcpy"));
+    return name;
+}
 
 void PrintSummary(const std::map<std::string, double>& rates) {
     auto rate = [&](const std::string& key) {
@@ -135,13 +109,7 @@ void PrintSummary(const std::map<std::string, double>& rates) {
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    // Colour only on a terminal, so that saved output stays plain text.
-    SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
-                                                   : benchmark::ConsoleReporter::OO_Tabular);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintSummary(reporter.rates);
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunWithSummary(
+        argc, argv, [](const bench::Run& r) { return Key(r.run_name.str()); },
+        bench::Counter("bytes_per_second"), PrintSummary);
 }
