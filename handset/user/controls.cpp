@@ -14,6 +14,7 @@
 #include "user/draw.h"
 #include "user/icons.h"
 #include "user/input.h"
+#include "user/scrollbar.h"
 #include "user/window_manager.h"
 
 namespace handset {
@@ -444,13 +445,22 @@ struct ComboState : ControlBase {
     int droppedHeight = 0; // the template's height: how far the list may reach
     int itemHeight = 0;
     int top = 0;              // the list's first item in sight
+    bool scrollable = false;  // WS_VSCROLL: the list has a scroll bar when it needs one
     bool settingText = false; // the combo box itself writes its edit field
 };
 
 struct ListState {
     HWND combo = nullptr;
     int hot = -1;
+    ScrollPart pressed = ScrollPart::None; // the scroll bar's part under the stylus
+    LONG grab = 0;                         // the stylus below the thumb's top, dragging it
+    POINT stylus = {};                     // where the stylus was last
 };
+
+// The scroll bar's repeat while an arrow or the track is held: the first
+// after 400 ms, then every 100 ms, as long as the stylus stays on the part.
+constexpr UINT kRepeatTimer = 1;
+constexpr UINT kRepeatFirstMs = 400, kRepeatMs = 100;
 
 int FindItem(const ComboState& s, std::u16string_view text, int after, bool exact) {
     int n = static_cast<int>(s.items.size());
@@ -515,6 +525,30 @@ int ListRows(const Window& list, const ComboState& s) {
     return std::max(1, (list.Height() - 2) / std::max(1, s.itemHeight));
 }
 
+// The dropped list inside its one-pixel frame: the rows and, when the items
+// outrun them and the combo box has WS_VSCROLL, the scroll bar on the right.
+struct ListLayout {
+    int rows = 1;
+    RECT items = {};
+    bool scrolls = false;
+    ScrollRange range;
+    ScrollLayout bar;
+};
+
+ListLayout LayOutList(const Window& list, const ComboState& s) {
+    ListLayout l;
+    l.rows = ListRows(list, s);
+    l.items = {1, 1, list.Width() - 1, list.Height() - 1};
+    l.range = {static_cast<int>(s.items.size()), l.rows, s.top};
+    l.scrolls = s.scrollable && l.range.count > l.rows;
+    if (l.scrolls) {
+        l.items.right -= At96(list, 13); // SM_CXVSCROLL
+        l.bar = LayOutScrollBar({l.items.right, 1, list.Width() - 1, list.Height() - 1}, l.range,
+                                At96(list, 8));
+    }
+    return l;
+}
+
 void CloseList(HWND combo, int picked) {
     auto w = W().Get(combo);
     auto keep = w ? w->extra : nullptr;
@@ -547,8 +581,8 @@ void OpenList(HWND combo) {
     RECT screen = W().LogicalScreen(w->pid);
     LONG y = w->rect.bottom;
     if (y + height > screen.bottom) y = w->rect.top - height;
-    s->top = 0;
-    ScrollTo(*s, s->sel, rows);
+    // The selection at the top, unless that leaves rows empty at the end.
+    s->top = std::clamp(s->sel, 0, std::max(0, n - rows));
     auto state = std::make_shared<ListState>();
     state->combo = combo;
     state->hot = s->sel;
@@ -568,28 +602,76 @@ void OpenList(HWND combo) {
     Invalidate(combo);
 }
 
+// Scrolls the list as a press on the scroll bar's part does; whether it moved.
+bool ScrollBy(ComboState& s, const ListLayout& l, ScrollPart part) {
+    int step = 0;
+    switch (part) {
+    case ScrollPart::UpArrow: step = -1; break;
+    case ScrollPart::DownArrow: step = 1; break;
+    case ScrollPart::PageUp: step = -l.rows; break;
+    case ScrollPart::PageDown: step = l.rows; break;
+    default: return false;
+    }
+    int top = std::clamp(s.top + step, 0, l.range.Last());
+    return std::exchange(s.top, top) != top;
+}
+
 LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto w = W().Get(hwnd);
     if (!w) return 0;
     auto* l = static_cast<ListState*>(w->extra.get());
     auto* s = l ? StateOf<ComboState>(l->combo) : nullptr;
     if (!s) return W().DefProc(hwnd, message, wParam, lParam);
-    auto itemAt = [&](LPARAM at) {
-        POINT p = PointOf(at);
-        if (p.x < 0 || p.x >= w->Width() || p.y < 1) return -1;
-        int i = s->top + (p.y - 1) / std::max(1, s->itemHeight);
+    ListLayout layout = LayOutList(*w, *s);
+    auto itemAt = [&](POINT p) {
+        if (!Inside(p, layout.items)) return -1;
+        int i = s->top + (p.y - layout.items.top) / std::max(1, s->itemHeight);
         return i < static_cast<int>(s->items.size()) ? i : -1;
     };
+    POINT p = PointOf(lParam);
     switch (message) {
     case WM_LBUTTONDOWN:
-    case WM_MOUSEMOVE:
-        if (int i = itemAt(lParam); i >= 0 && i != l->hot) {
-            l->hot = i;
+        l->stylus = p;
+        l->pressed = layout.scrolls ? ScrollPartAt(layout.bar, p) : ScrollPart::None;
+        if (l->pressed != ScrollPart::None) {
+            W().CaptureStylus(hwnd);
+            if (l->pressed == ScrollPart::Thumb)
+                l->grab = p.y - layout.bar.thumb.top;
+            else {
+                ScrollBy(*s, layout, l->pressed);
+                W().SetTimer(hwnd, w->tid, kRepeatTimer, kRepeatFirstMs, nullptr);
+            }
             Invalidate(hwnd);
+            return 0;
+        }
+        [[fallthrough]];
+    case WM_MOUSEMOVE:
+        l->stylus = p;
+        if (l->pressed == ScrollPart::Thumb) {
+            int top = ScrollPosForThumb(layout.bar, layout.range, p.y - l->grab);
+            if (std::exchange(s->top, top) != top) Invalidate(hwnd);
+        } else if (l->pressed == ScrollPart::None) {
+            if (int i = itemAt(p); i >= 0 && i != l->hot) {
+                l->hot = i;
+                Invalidate(hwnd);
+            }
         }
         return 0;
+    case WM_TIMER:
+        if (wParam != kRepeatTimer) return 0;
+        // Held on the track, the repeat stops once the thumb reaches the stylus.
+        if (ScrollPartAt(layout.bar, l->stylus) == l->pressed && ScrollBy(*s, layout, l->pressed))
+            Invalidate(hwnd);
+        W().SetTimer(hwnd, w->tid, kRepeatTimer, kRepeatMs, nullptr);
+        return 0;
     case WM_LBUTTONUP:
-        if (int i = itemAt(lParam); i >= 0) CloseList(l->combo, i);
+        if (l->pressed != ScrollPart::None) {
+            l->pressed = ScrollPart::None;
+            W().KillTimer(hwnd, w->tid, kRepeatTimer);
+            Invalidate(hwnd);
+            return 0;
+        }
+        if (int i = itemAt(p); i >= 0) CloseList(l->combo, i);
         return 0;
     case WM_CANCELMODE:
         CloseList(l->combo, -1);
@@ -602,10 +684,11 @@ LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             paint.Fill(all, look::kFace);
             paint.Frame(all, 1, look::kText);
             const gdi::Font& font = ControlFont(P(), s->font, l->combo);
-            int rows = ListRows(win, *s);
-            for (int r = 0; r < rows && s->top + r < static_cast<int>(s->items.size()); ++r) {
+            for (int r = 0; r < layout.rows && s->top + r < static_cast<int>(s->items.size());
+                 ++r) {
                 int i = s->top + r;
-                RECT row{1, 1 + r * s->itemHeight, win.Width() - 1, 1 + (r + 1) * s->itemHeight};
+                LONG top = layout.items.top + r * s->itemHeight;
+                RECT row{layout.items.left, top, layout.items.right, top + s->itemHeight};
                 bool hot = i == l->hot;
                 if (hot) paint.Fill(row, look::kHighlight);
                 paint.Text({row.left + 2, row.top, row.right - 2, row.bottom},
@@ -613,6 +696,7 @@ LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
                            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
                            hot ? look::kHighlightText : look::kText);
             }
+            if (layout.scrolls) PaintScrollBar(paint, layout.bar, l->pressed);
         });
         return 0;
     default:
@@ -729,6 +813,7 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         auto s = std::make_shared<ComboState>();
         w->extra = s;
         s->droppedHeight = w->Height();
+        s->scrollable = (w->style & WS_VSCROLL) != 0;
         if (type == CBS_DROPDOWN) {
             WindowManager::CreateArgs a;
             a.cls = W().FindClass(u"EDIT", w->pid);
@@ -783,6 +868,12 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
             if (next != s->sel) {
                 s->sel = next;
                 ShowSelection(hwnd, *s);
+                // An open list follows the selection into sight.
+                if (auto list = W().Get(s->list)) {
+                    static_cast<ListState*>(list->extra.get())->hot = next;
+                    ScrollTo(*s, next, ListRows(*list, *s));
+                    Invalidate(list->handle);
+                }
                 Notify(hwnd, CBN_SELCHANGE);
             }
         }
@@ -908,6 +999,14 @@ HWND SearchDialogs(Device& d, const std::function<bool(const Window&)>& match) {
     return nullptr;
 }
 
+// A rectangle of the window's client in screen pixels.
+RECT ToScreen(const Window& w, const RECT& r) {
+    RECT phys = w.Physical();
+    int k = w.scale;
+    return {phys.left + k * r.left, phys.top + k * r.top, phys.left + k * r.right,
+            phys.top + k * r.bottom};
+}
+
 ComboState* ComboOf(Device& d, HWND combo) {
     auto w = d.Get<WindowManager>().Get(combo);
     return w && w->proc == ComboProc ? static_cast<ComboState*>(w->extra.get()) : nullptr;
@@ -950,6 +1049,16 @@ std::optional<ComboInfo> ReadCombo(Device& d, HWND combo) {
     info.selection = s->sel;
     info.dropped = s->dropped;
     info.list = s->list;
+    if (auto list = d.Get<WindowManager>().Get(s->list)) {
+        ListLayout l = LayOutList(*list, *s);
+        info.firstShown = s->top;
+        info.rowsShown = l.rows;
+        if (l.scrolls)
+            info.scrollBar = ComboInfo::ScrollBar{ToScreen(*list, l.bar.up),
+                                                  ToScreen(*list, l.bar.down),
+                                                  ToScreen(*list, l.bar.track),
+                                                  ToScreen(*list, l.bar.thumb)};
+    }
     if (auto e = d.Get<WindowManager>().Get(s->edit))
         info.text = e->title;
     else if (s->sel >= 0)
@@ -960,21 +1069,28 @@ std::optional<ComboInfo> ReadCombo(Device& d, HWND combo) {
 RECT ComboItemRect(Device& d, HWND combo, int index) {
     WindowManager& wm = d.Get<WindowManager>();
     ComboState* s = ComboOf(d, combo);
-    auto list = s ? wm.Get(s->list) : nullptr;
-    if (!list) Platform::Fatal("ComboItemRect: the combo box's list is not dropped");
+    if (!s || !wm.Get(s->list)) Platform::Fatal("ComboItemRect: the combo box's list is not dropped");
     if (index < 0 || index >= static_cast<int>(s->items.size()))
         Platform::Fatal("ComboItemRect: no item " + std::to_string(index));
-    int rows = ListRows(*list, *s);
-    int before = s->top;
-    ScrollTo(*s, index, rows);
-    if (s->top != before) {
-        wm.Invalidate(*list, nullptr, true);
-        d.RunUntilIdle();
+    // Out of sight: taps on the scroll bar's arrows, a line at a time, as a
+    // person would.
+    for (;;) {
+        s = ComboOf(d, combo);
+        auto list = s ? wm.Get(s->list) : nullptr;
+        if (!list) Platform::Fatal("ComboItemRect: the list closed while scrolling");
+        ListLayout l = LayOutList(*list, *s);
+        if (index >= s->top && index < s->top + l.rows) {
+            LONG top = l.items.top + (index - s->top) * s->itemHeight;
+            return ToScreen(*list, {l.items.left, top, l.items.right, top + s->itemHeight});
+        }
+        if (!l.scrolls)
+            Platform::Fatal("ComboItemRect: item " + std::to_string(index) +
+                            " is out of sight and the list has no scroll bar");
+        int before = s->top;
+        Tap(d, Centre(ToScreen(*list, index < s->top ? l.bar.up : l.bar.down)));
+        if (ComboOf(d, combo) == s && s->top == before)
+            Platform::Fatal("ComboItemRect: a tap on the scroll bar's arrow did not scroll");
     }
-    RECT phys = list->Physical();
-    int k = list->scale;
-    LONG top = phys.top + k * (1 + (index - s->top) * s->itemHeight);
-    return {phys.left + k, top, phys.right - k, top + k * s->itemHeight};
 }
 
 void PickComboItem(Device& d, HWND combo, std::u16string_view text) {

@@ -15,8 +15,14 @@
 //   opens the list below the field, or above it when the screen ends; a tap
 //   on an item selects it and sends CBN_SELCHANGE, CBN_SELENDOK and
 //   CBN_CLOSEUP; a tap beside the list closes it (CBN_SELENDCANCEL,
-//   CBN_CLOSEUP) and goes nowhere else. A list longer than its reach shows
-//   the items from the first one it scrolled to (the selection).
+//   CBN_CLOSEUP) and goes nowhere else. A list longer than its reach opens
+//   with the selection as its first row, or as far down as fills it.
+// - A combo box of WS_VSCROLL whose list holds more items than its rows
+//   gives the list a scroll bar on its right (see user/scrollbar.h): a
+//   stylus down on an arrow scrolls a line, on the track beside the thumb a
+//   page (both repeat while held: after 400 ms, then every 100 ms), and the
+//   thumb follows the stylus, taking its moves and lift wherever they go;
+//   none of them selects or closes. Without WS_VSCROLL there is no bar.
 // - CB_SETCURSEL to an index outside the items clears the selection and
 //   answers CB_ERR. Text typed into a drop-down's field selects the item
 //   whose text is the same (ignoring case), and clears the selection when
@@ -60,10 +66,19 @@ struct ComboInfo {
     bool dropped = false;
     std::u16string text; // the field's
     HWND list = nullptr; // the dropped list
+    // The dropped list's first item in sight and how many rows it has.
+    int firstShown = 0;
+    int rowsShown = 0;
+    // Its scroll bar's parts in screen pixels, when it has one.
+    struct ScrollBar {
+        RECT up, down, track, thumb;
+    };
+    std::optional<ScrollBar> scrollBar;
 };
 std::optional<ComboInfo> ReadCombo(Device& d, HWND combo);
-// Where item i of the dropped list is, in screen pixels; scrolls the list
-// to it first when it is out of sight. Fatal when the list is not dropped.
+// Where item i of the dropped list is, in screen pixels; scrolls it into
+// sight first with taps on the list's scroll bar arrows. Fatal when the list
+// is not dropped, or the item is out of sight in a list without a scroll bar.
 RECT ComboItemRect(Device& d, HWND combo, int index);
 // Opens the list with a tap (unless it is open) and taps the item with the
 // text (ignoring case); fatal when there is none.

@@ -61,6 +61,14 @@ void Painter::DownArrow(const RECT& r, COLORREF colour) {
         Fill({left + i, top + i, left + width - i, top + i + 1}, colour);
 }
 
+void Painter::UpArrow(const RECT& r, COLORREF colour) {
+    LONG width = std::max<LONG>(3, ((r.right - r.left) / 2) | 1);
+    LONG rows = (width + 1) / 2;
+    LONG left = (r.left + r.right - width) / 2, top = (r.top + r.bottom - rows) / 2;
+    for (LONG i = 0; i < rows; ++i)
+        Fill({left + i, top + rows - 1 - i, left + width - i, top + rows - i}, colour);
+}
+
 void Painter::Pixels(int x, int y, int width, int height, const std::vector<uint32_t>& argb) {
     if (!ok_) return;
     for (int row = 0; row < height; ++row)

@@ -27,6 +27,7 @@ inline constexpr COLORREF kShadow = RGB(128, 128, 128); // the dark side of a 3-
 inline constexpr COLORREF kLight = RGB(212, 208, 200);  // the light side, and button faces
 inline constexpr COLORREF kHighlight = RGB(49, 106, 197);
 inline constexpr COLORREF kHighlightText = RGB(255, 255, 255);
+inline constexpr COLORREF kTrack = RGB(236, 236, 236); // a scroll bar's track
 } // namespace look
 
 class Painter {
@@ -43,6 +44,8 @@ class Painter {
               COLORREF colour);
     // A triangle pointing down (a drop-down button's arrow) centred in r.
     void DownArrow(const RECT& r, COLORREF colour);
+    // Pointing up (a scroll bar's upper arrow).
+    void UpArrow(const RECT& r, COLORREF colour);
     // ARGB pixels (alpha 0: transparent, 255: opaque) with their top-left at
     // (x, y), blended over what is there.
     void Pixels(int x, int y, int width, int height, const std::vector<uint32_t>& argb);

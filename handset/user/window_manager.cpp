@@ -875,7 +875,7 @@ void WindowManager::Deliver(const std::shared_ptr<Window>& w, UINT message, WPAR
 }
 
 void WindowManager::Stylus(UINT message, POINT screen, const char* action) {
-    HWND h = WindowAt(screen);
+    HWND h = message != WM_LBUTTONDOWN && Get(capture_) ? capture_ : WindowAt(screen);
     auto w = Get(h);
     platform_.timeline().Record("input.stylus", {{"action", action},
                                                  {"x", int64_t(screen.x)},
@@ -904,6 +904,7 @@ void WindowManager::StylusDown(POINT screen) {
         return;
     }
     dismissed_ = false;
+    capture_ = nullptr;
     Stylus(WM_LBUTTONDOWN, screen, "down");
 }
 void WindowManager::StylusMove(POINT screen) {
@@ -912,6 +913,7 @@ void WindowManager::StylusMove(POINT screen) {
 void WindowManager::StylusUp(POINT screen) {
     if (!dismissed_) Stylus(WM_LBUTTONUP, screen, "up");
     dismissed_ = false;
+    capture_ = nullptr;
 }
 
 void WindowManager::Key(UINT message, UINT vk, const char* action) {

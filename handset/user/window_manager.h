@@ -213,6 +213,10 @@ class WindowManager final : public Area {
     // combo box list, a menu): that tap only posts WM_CANCELMODE to it. One
     // at a time; null clears it.
     void SetDismissable(HWND popup) { dismissable_ = popup; }
+    // A system window that follows the stylus past its edges (a scroll bar's
+    // thumb, an arrow held down) asks, on the stylus going down, for its
+    // moves and its lift, wherever they are; it has them until the lift.
+    void CaptureStylus(HWND window) { capture_ = window; }
     // Soft keys (VK_F1, VK_F2) pressed while the foreground window has a
     // menu bar go to the handler, which says whether it took them.
     void OnSoftKey(std::function<bool(UINT vk, bool down)> handler) {
@@ -369,6 +373,7 @@ class WindowManager final : public Area {
     std::vector<MessageBoxInfo> boxes_;
     HWND dismissable_ = nullptr;
     bool dismissed_ = false; // the stylus went down only to close a popup
+    HWND capture_ = nullptr;
     std::function<bool(UINT, bool)> softKeys_;
 };
 

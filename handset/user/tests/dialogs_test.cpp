@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "common/text.h"
 #include "device/device.h"
 #include "gdi/gdi.h"
 #include "res/resources.h"
@@ -45,6 +46,12 @@ BOOL CALLBACK Recording(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
         for (const char16_t* item : {u"Active", u"Inactive", u"Paused"}) {
             SendDlgItemMessageW(dlg, 11, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
             SendDlgItemMessageW(dlg, 12, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        }
+        for (int i = 1; i <= 13; ++i) {
+            std::u16string item = u"Item " + handset::Widen(std::to_string(i));
+            for (int id : {21, 22})
+                SendDlgItemMessageW(dlg, id, CB_ADDSTRING, 0,
+                                    reinterpret_cast<LPARAM>(item.c_str()));
         }
         return TRUE;
     }
@@ -180,6 +187,116 @@ TEST(Dialogs, TappingAListItemSelectsItAndTellsTheDialog) {
     EXPECT_EQ(2, combo->selection);
     EXPECT_EQ(BST_UNCHECKED, handset::CheckState(d, handset::FindControl(d, 13)));
     EXPECT_EQ(CBN_CLOSEUP, g_commands.back().second);
+}
+
+// Dialog 102's list 21: 13 items, 5 rows of 13 pixels and a scroll bar 13
+// pixels wide: arrows of 13, a track of 39 and a thumb of 39 * 5 / 13 = 15,
+// which travels 24 pixels over the first rows 0 to 8.
+TEST(Dialogs, TheScrollBarOfALongListScrollsItAndNeverSelects) {
+    Device d;
+    HINSTANCE module = Register(d);
+    int result = 0;
+    OpenDialog(d, module, 102, &result);
+    HWND box = handset::FindControl(d, 21);
+    handset::TapControl(d, box);
+    auto combo = handset::ReadCombo(d, box);
+    ASSERT_TRUE(combo->dropped);
+    ASSERT_TRUE(combo->scrollBar);
+    EXPECT_EQ(5, combo->rowsShown);
+    EXPECT_EQ(13, combo->scrollBar->up.bottom - combo->scrollBar->up.top);
+    EXPECT_EQ(13, combo->scrollBar->up.right - combo->scrollBar->up.left);
+    EXPECT_EQ(39, combo->scrollBar->track.bottom - combo->scrollBar->track.top);
+    EXPECT_EQ(15, combo->scrollBar->thumb.bottom - combo->scrollBar->thumb.top);
+    enum Where { Up, Down, AboveThumb, BelowThumb, TrackAt20, ThumbToEnd, ThumbToStart, ThumbHalfway };
+    struct Case {
+        int line;
+        Where where;
+        uint64_t holdMs;
+        int first; // the first item in sight after it
+    } cases[] = {
+        {__LINE__, Down, 100, 1},
+        {__LINE__, Down, 100, 2},
+        {__LINE__, BelowThumb, 100, 7}, // a page: five rows
+        {__LINE__, BelowThumb, 100, 8}, // no further than the last full page
+        {__LINE__, Down, 100, 8},
+        {__LINE__, Up, 100, 7},
+        {__LINE__, AboveThumb, 100, 2},
+        {__LINE__, Up, 650, 0},          // held: repeats at 400, 500 and 600 ms, stops at the top
+        {__LINE__, Down, 650, 4},        // one, then three repeats
+        {__LINE__, ThumbToEnd, 0, 8},    // 12 pixels down: 4 rows
+        {__LINE__, ThumbToStart, 0, 0},
+        {__LINE__, TrackAt20, 750, 5},   // held: one page, and the thumb is under the stylus
+        {__LINE__, ThumbHalfway, 0, 4},  // 12 of 24 pixels down
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto bar = *handset::ReadCombo(d, box)->scrollBar;
+        size_t from = g_commands.size();
+        POINT thumb = handset::Centre(bar.thumb);
+        LONG x = thumb.x;
+        switch (c.where) {
+        case Up: handset::Tap(d, handset::Centre(bar.up), c.holdMs); break;
+        case Down: handset::Tap(d, handset::Centre(bar.down), c.holdMs); break;
+        case AboveThumb: handset::Tap(d, {x, (bar.track.top + bar.thumb.top) / 2}, c.holdMs); break;
+        case BelowThumb:
+            handset::Tap(d, {x, (bar.thumb.bottom + bar.track.bottom) / 2}, c.holdMs);
+            break;
+        case TrackAt20: handset::Tap(d, {x, bar.track.top + 20}, c.holdMs); break;
+        // Off the list to the right at once: the thumb follows the stylus there.
+        case ThumbToEnd: handset::Drag(d, thumb, {x + 60, thumb.y + 12}); break;
+        case ThumbToStart: handset::Drag(d, thumb, {x + 60, thumb.y - 40}); break;
+        case ThumbHalfway:
+            handset::Drag(d, {x, bar.thumb.top + 2}, {x, bar.track.top + 12 + 2});
+            break;
+        }
+        combo = handset::ReadCombo(d, box);
+        EXPECT_EQ(c.first, combo->firstShown);
+        EXPECT_TRUE(combo->dropped);
+        EXPECT_EQ(-1, combo->selection);
+        EXPECT_EQ(from, g_commands.size()) << "the dialog heard nothing";
+    }
+}
+
+TEST(Dialogs, TheLastItemOfALongListIsReachedAndPickedThroughItsScrollBar) {
+    Device d;
+    HINSTANCE module = Register(d);
+    int result = 0;
+    OpenDialog(d, module, 102, &result);
+    HWND box = handset::FindControl(d, 21);
+    handset::TapControl(d, box);
+    // Eight taps on the down arrow bring item 13 into the last row.
+    auto bar = *handset::ReadCombo(d, box)->scrollBar;
+    for (int i = 0; i < 8; ++i)
+        handset::Tap(d, handset::Centre(bar.down));
+    auto combo = handset::ReadCombo(d, box);
+    EXPECT_EQ(8, combo->firstShown);
+    RECT list = handset::ScreenRectOf(d, combo->list);
+    handset::Tap(d, {(list.left + bar.down.left) / 2, list.bottom - 1 - 13 / 2});
+    combo = handset::ReadCombo(d, box);
+    EXPECT_FALSE(combo->dropped);
+    EXPECT_EQ(12, combo->selection);
+    EXPECT_EQ("Item 13", N(combo->text));
+    // Opened again, the list shows the selection in its first row, or rows
+    // as far down as fill the list.
+    struct Case {
+        int line;
+        int selection, first;
+    } cases[] = {{__LINE__, 12, 8}, {__LINE__, 3, 3}, {__LINE__, 9, 8}, {__LINE__, -1, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        d.Call([&] { SendMessageW(box, CB_SETCURSEL, WPARAM(c.selection), 0); });
+        handset::TapControl(d, box);
+        EXPECT_EQ(c.first, handset::ReadCombo(d, box)->firstShown);
+        handset::TapControl(d, box); // closes it
+    }
+    // Without WS_VSCROLL the list has no scroll bar, and its rows are as wide as it.
+    HWND plain = handset::FindControl(d, 22);
+    handset::TapControl(d, plain);
+    combo = handset::ReadCombo(d, plain);
+    ASSERT_TRUE(combo->dropped);
+    EXPECT_FALSE(combo->scrollBar);
+    list = handset::ScreenRectOf(d, combo->list);
+    EXPECT_EQ(list.right - 1, handset::ComboItemRect(d, plain, 4).right);
 }
 
 TEST(Dialogs, TypedTextSelectsOnlyAnItemItMatches) {
