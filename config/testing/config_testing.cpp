@@ -20,4 +20,5 @@ void InstallConfigProgram(handset::Device& d, handset::ProgramMain lockMain) {
                                             {kTessarilCfgRes, kTessarilCfgResSize},
                                             "TessarilCfg.res", &error))
         handset::Platform::Fatal("InstallConfigProgram: " + error);
+    d.Get<handset::Shell>().SetBuiltFor(handset::kConfigProgramPath, CONFIG_BUILT_FOR);
 }

@@ -7,5 +7,6 @@
 
 // Installs both programs (InstallTessaril: \Program Files\Tessaril, and the
 // start-up entry "TessarilCfg.exe reset") and gives TessarilCfg.exe its
-// resources. A null lockMain leaves Tessaril.exe out, as if it was missing.
+// resources, and the platform this build of it is for (Shell::BuiltFor). A
+// null lockMain leaves Tessaril.exe out, as if it was missing.
 void InstallConfigProgram(handset::Device& d, handset::ProgramMain lockMain);

@@ -14,6 +14,7 @@
 #include "gdi/gdi.h"
 #include "gdi/text.h"
 #include "res/resources.h"
+#include "shell/shell.h"
 #include "user/draw.h"
 #include "user/input.h"
 #include "user/menus.h"
@@ -78,6 +79,8 @@ struct MenuBars::Bar {
     std::vector<Button> buttons;
     COLORREF background = kBarBottom;
     bool ownBackground = false;
+    bool textMenus = false; // Pocket PC 2003's look: menus on the left, not soft keys
+    bool sipButton = true;  // the input panel's button on the right (textMenus only)
     int pressed = -1;
 };
 
@@ -106,27 +109,60 @@ std::vector<MenuBars::Key> MenuBars::Keys(HWND bar) const {
     auto w = platform_.Get<WindowManager>().Get(bar);
     if (!b) return keys;
     RECT r = w->Physical();
-    LONG half = (r.right - r.left) / 2;
+    std::vector<RECT> rects = KeyRects(bar);
     for (size_t i = 0; i < b->buttons.size(); ++i) {
         const auto& button = b->buttons[i];
-        LONG left = r.left + static_cast<LONG>(i) * half;
+        const RECT& k = rects[i];
         keys.push_back({button.text,
                         button.command,
                         button.enabled,
                         button.menuIndex >= 0,
-                        {left, r.top, left + half, r.bottom}});
+                        {r.left + k.left, r.top + k.top, r.left + k.right, r.top + k.bottom}});
     }
     return keys;
 }
 
-int MenuBars::KeyAt(HWND bar, LPARAM at) const {
+bool MenuBars::TextMenus(HWND bar) const {
+    Bar* b = BarOf(bar);
+    return b && b->textMenus;
+}
+
+// Soft keys: each half of the bar. Menus: side by side from the left, each
+// as wide as its text and 6 pixels (at 96 dpi) either side.
+std::vector<RECT> MenuBars::KeyRects(HWND bar) const {
+    std::vector<RECT> rects;
     auto w = platform_.Get<WindowManager>().Get(bar);
     Bar* b = BarOf(bar);
-    if (!w || !b) return -1;
+    if (!w || !b) return rects;
+    LONG width = w->Width(), height = w->Height();
+    int s = Scale(platform_);
+    LONG x = 0;
+    for (size_t i = 0; i < b->buttons.size(); ++i) {
+        if (!b->textMenus) {
+            rects.push_back({static_cast<LONG>(i) * width / 2, 0,
+                             static_cast<LONG>(i + 1) * width / 2, height});
+            continue;
+        }
+        LONG text = gdi::MeasureText(BarFont(platform_, false), b->buttons[i].text).cx;
+        rects.push_back({x, 0, x + text + 12 * s, height});
+        x = rects.back().right;
+    }
+    return rects;
+}
+
+RECT MenuBars::SipRect(HWND bar) const {
+    auto w = platform_.Get<WindowManager>().Get(bar);
+    Bar* b = BarOf(bar);
+    if (!w || !b || !b->textMenus || !b->sipButton) return {};
+    return {w->Width() - 36 * Scale(platform_), 0, w->Width(), w->Height()};
+}
+
+int MenuBars::KeyAt(HWND bar, LPARAM at) const {
     POINT p{static_cast<SHORT>(LOWORD(at)), static_cast<SHORT>(HIWORD(at))};
-    if (p.y < 0 || p.y >= w->Height() || p.x < 0) return -1;
-    int key = static_cast<int>(p.x / std::max<LONG>(1, w->Width() / 2));
-    return key < static_cast<int>(b->buttons.size()) ? key : -1;
+    std::vector<RECT> rects = KeyRects(bar);
+    for (size_t i = 0; i < rects.size(); ++i)
+        if (Inside(p, rects[i])) return static_cast<int>(i);
+    return -1;
 }
 
 bool MenuBars::SoftKey(UINT vk, bool down) {
@@ -200,7 +236,10 @@ void MenuBars::OpenMenu(HWND bar, int key) {
     WindowManager& wm = platform_.Get<WindowManager>();
     auto w = wm.Get(bar);
     RECT r = w->Physical();
+    // Above its soft key's outer corner, or above its menu's left edge.
     LONG left = key == 0 ? r.left : r.right - width;
+    if (b->textMenus)
+        left = std::min(r.left + KeyRects(bar)[static_cast<size_t>(key)].left, r.right - width);
     WindowManager::CreateArgs a;
     a.cls = wm.FindClass(u"menu_popup", w->pid);
     a.style = WS_POPUP;
@@ -257,6 +296,11 @@ void MenuBars::PaintBar(HWND hwnd) {
     PAINTSTRUCT ps;
     HDC dc = wm.BeginPaint(w, &ps);
     Painter paint(platform_, dc);
+    if (b->textMenus) {
+        PaintMenus(hwnd, paint);
+        wm.EndPaint(*w, &ps);
+        return;
+    }
     int s = Scale(platform_);
     LONG width = w->Width(), height = w->Height();
     for (LONG y = 0; y < height; ++y) {
@@ -270,8 +314,9 @@ void MenuBars::PaintBar(HWND hwnd) {
         paint.Fill({0, y, width, y + 1}, c);
     }
     const gdi::Font& font = BarFont(platform_, true);
+    std::vector<RECT> keys = KeyRects(hwnd);
     for (size_t i = 0; i < b->buttons.size(); ++i) {
-        RECT key{static_cast<LONG>(i) * width / 2, 0, static_cast<LONG>(i + 1) * width / 2, height};
+        const RECT& key = keys[i];
         bool open = popup_ && popupBar_ == hwnd && popupKey_ == static_cast<int>(i);
         if (b->pressed == static_cast<int>(i) || open)
             paint.Fill({key.left + s, key.top + s, key.right - s, key.bottom - s}, kBarTop);
@@ -281,6 +326,45 @@ void MenuBars::PaintBar(HWND hwnd) {
     if (b->buttons.size() > 1)
         paint.Fill({width / 2, 4 * s, width / 2 + s, height - 4 * s}, kBarTop);
     wm.EndPaint(*w, &ps);
+}
+
+// Pocket PC 2003's bar: a grey strip under a dark line, its menus' names in
+// black on the left (the pressed or open one in the highlight), and the
+// input panel's button on the right: a keyboard with the arrow of its menu.
+void MenuBars::PaintMenus(HWND hwnd, Painter& paint) {
+    auto w = platform_.Get<WindowManager>().Get(hwnd);
+    Bar* b = BarOf(hwnd);
+    int s = Scale(platform_);
+    LONG width = w->Width(), height = w->Height();
+    paint.Fill({0, 0, width, height}, b->ownBackground ? b->background : look::kLight);
+    paint.Fill({0, 0, width, s}, look::kShadow);
+    const gdi::Font& font = BarFont(platform_, false);
+    std::vector<RECT> keys = KeyRects(hwnd);
+    for (size_t i = 0; i < b->buttons.size(); ++i) {
+        RECT key = keys[i];
+        key.top += s;
+        bool open = popup_ && popupBar_ == hwnd && popupKey_ == static_cast<int>(i);
+        bool hot = b->pressed == static_cast<int>(i) || open;
+        if (hot) paint.Fill(key, look::kHighlight);
+        paint.Text(key, b->buttons[i].text, font, DT_SINGLELINE | DT_CENTER | DT_VCENTER,
+                   !b->buttons[i].enabled ? look::kGreyText
+                   : hot                  ? look::kHighlightText
+                                          : look::kText);
+    }
+    RECT sip = SipRect(hwnd);
+    if (sip.right == sip.left) return;
+    LONG cx = (sip.left + sip.right) / 2, cy = height / 2 + s / 2;
+    RECT board{cx - 13 * s, cy - 6 * s, cx + 7 * s, cy + 6 * s};
+    paint.Fill(board, look::kFace);
+    paint.Frame(board, s, look::kText);
+    for (LONG row = 0; row < 2; ++row)
+        for (LONG col = 0; col < 5; ++col) {
+            LONG x = board.left + (3 + 3 * col) * s, y = board.top + (3 + 3 * row) * s;
+            paint.Fill({x, y, x + 2 * s, y + 2 * s}, look::kText);
+        }
+    paint.Fill({board.left + 6 * s, board.top + 9 * s, board.right - 6 * s, board.top + 10 * s},
+               look::kText);
+    paint.UpArrow({cx + 9 * s, cy - 3 * s, cx + 16 * s, cy + 3 * s}, look::kText);
 }
 
 void MenuBars::PaintPopup(HWND hwnd) {
@@ -337,6 +421,9 @@ LRESULT CALLBACK MenuBars::BarProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         int was = std::exchange(b->pressed, -1);
         repaint();
         if (key >= 0 && key == was) bars.Press(hwnd, key);
+        POINT at{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+        if (Inside(at, bars.SipRect(hwnd)))
+            NotEmulated("menu bar", "the input panel's button (the input panel)");
         return 0;
     }
     case kSoftKeyDown:
@@ -443,6 +530,8 @@ HWND MenuBars::Make(const SHMENUBARINFO& info, DWORD* error) {
         bar->background = info.clrBk;
         bar->ownBackground = true;
     }
+    bar->textMenus = p.Get<Shell>().BuiltFor(p.CurrentPid()) < 0x500;
+    bar->sipButton = !(info.dwFlags & SHCMBF_HIDESIPBUTTON);
     const ResFile* file = p.Get<Resources>().Find(info.hInstRes);
     auto refuse = [&](const std::string& what, const std::string& why) {
         p.timeline().Record("menubar.refused", {{"resource", what}, {"why", why}});
@@ -555,7 +644,8 @@ HWND MenuBars::Make(const SHMENUBARINFO& info, DWORD* error) {
                         {{"window", uint64_t(reinterpret_cast<uintptr_t>(window))},
                          {"owner", uint64_t(reinterpret_cast<uintptr_t>(bar->owner))},
                          {"resource", DWORD(info.nToolBarId)},
-                         {"keys", DWORD(bar->buttons.size())}});
+                         {"keys", DWORD(bar->buttons.size())},
+                         {"look", bar->textMenus ? "menus" : "soft keys"}});
     return window;
 }
 

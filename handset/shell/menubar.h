@@ -3,9 +3,13 @@
 //
 // A menu bar is a strip along the bottom of the screen, as high as the
 // taskbar, owned by the window it serves (so it stays above it and goes
-// with it), made on the calling thread, which then serves it. Its buttons
-// are the soft keys: the first on the left half, the second on the right.
-// They come from the program's resources: with SHCMBF_HMENU from a MENU,
+// with it), made on the calling thread, which then serves it. It looks as
+// the platform the program was built for draws it (Shell::BuiltFor): on
+// Windows Mobile 5.0 its buttons are the soft keys, the first on the left
+// half, the second on the right; on Pocket PC 2003 they are menus named
+// side by side from the left of a grey bar, with the input panel's button
+// at its right end (unless SHCMBF_HIDESIPBUTTON). The buttons come from the
+// program's resources: with SHCMBF_HMENU from a MENU,
 // whose top-level items are the keys; otherwise from a SHMENUBAR resource
 // (RCDATA of WORDs: the menu's id, the button count, then per button its
 // image, command, state, style, string id, 0 and the index of the menu's
@@ -14,12 +18,17 @@
 // A key is pressed by a tap on it (down and up on the same key) or by the
 // phone's soft-key buttons (VK_TSOFT1, VK_TSOFT2) while its window is in the
 // foreground. A key with a command sends WM_COMMAND (the command, 0) to the
-// owner; one with a menu opens it as a popup above the key, whose items send
-// their command when tapped; a tap beside the popup closes it.
+// owner; one with a menu opens it as a popup above the key (a soft key's at
+// its outer corner, a menu's at its left edge), whose items send their
+// command when tapped; a tap beside the popup closes it. Pocket PC 2003
+// phones had no soft-key buttons; the handset lets VK_TSOFT1 and VK_TSOFT2
+// press that bar's first two menus all the same, so that one script drives
+// both builds.
 //
 // Not emulated (the run stops, naming them): button images (nBmpId,
-// I_IMAGENONE is the only image), more than two buttons, the input-panel
-// button (SHCMBF_HIDESIPBUTTON changes nothing), popups within popups.
+// I_IMAGENONE is the only image), more than two buttons, the input panel
+// (a tap on Pocket PC 2003's input-panel button; on Windows Mobile 5.0
+// SHCMBF_HIDESIPBUTTON changes nothing), popups within popups.
 #pragma once
 
 #include <windows.h>
@@ -37,6 +46,7 @@ struct tagSHMENUBARINFO;
 namespace handset {
 
 struct Menu;
+class Painter;
 
 class MenuBars final : public Area {
   public:
@@ -54,6 +64,8 @@ class MenuBars final : public Area {
     // else null.
     HWND Of(HWND window) const;
     std::vector<Key> Keys(HWND bar) const;
+    // Whether the bar has Pocket PC 2003's menus rather than soft keys.
+    bool TextMenus(HWND bar) const;
     struct PopupItem {
         std::u16string text;
         UINT command = 0;
@@ -80,9 +92,12 @@ class MenuBars final : public Area {
     void OpenMenu(HWND bar, int key);
     void ClosePopup();
     void PaintBar(HWND hwnd);
+    void PaintMenus(HWND hwnd, Painter& paint);
     void PaintPopup(HWND hwnd);
     Bar* BarOf(HWND bar) const;
     int KeyAt(HWND bar, LPARAM at) const;
+    std::vector<RECT> KeyRects(HWND bar) const; // in the bar's client coordinates
+    RECT SipRect(HWND bar) const;               // empty when it has none
     std::vector<RECT> PopupRows() const; // in the popup's client coordinates
 
     std::vector<HWND> bars_;

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "device/area.h"
@@ -41,6 +42,15 @@ class Shell final : public Area {
     // programs' globals are not set back. From the driver's context only.
     std::vector<DWORD> SoftReset();
 
+    // The Windows CE version a program was built for, as its executable's
+    // header names it (0x501 for Windows Mobile 5.0, 0x420 for Pocket PC
+    // 2003): the shell draws its menu bars as that platform does. A program
+    // not named here was built for Windows Mobile 5.0. The program must be
+    // registered (fatal otherwise).
+    void SetBuiltFor(std::u16string_view exePath, DWORD wceVersion);
+    // The version the process's program was built for; 0x501 for the driver.
+    DWORD BuiltFor(DWORD pid) const;
+
     // ---- For ShellExecuteEx ------------------------------------------------
 
     // The handset has no file system: a folder exists when a registered
@@ -50,6 +60,7 @@ class Shell final : public Area {
 
   private:
     std::vector<StartupEntry> startup_;
+    std::vector<std::pair<std::u16string, DWORD>> builtFor_; // folded path, version
 };
 
 } // namespace handset

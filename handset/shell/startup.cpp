@@ -1,4 +1,5 @@
-// The start-up list and the soft reset that runs it.
+// The start-up list and the soft reset that runs it, and the platform each
+// program was built for.
 #include "shell/shell.h"
 
 #include <algorithm>
@@ -23,6 +24,23 @@ void Shell::AddStartup(std::u16string_view exePath, std::u16string_view commandL
     if (!platform_.ProgramRegistered(exePath))
         Platform::Fatal("Shell::AddStartup: no program is registered at " + Narrow(exePath));
     startup_.push_back({std::u16string(exePath), std::u16string(commandLine)});
+}
+
+void Shell::SetBuiltFor(std::u16string_view exePath, DWORD wceVersion) {
+    if (!platform_.ProgramRegistered(exePath))
+        Platform::Fatal("Shell::SetBuiltFor: no program is registered at " + Narrow(exePath));
+    std::u16string key = Folded(exePath);
+    std::erase_if(builtFor_, [&](const auto& e) { return e.first == key; });
+    builtFor_.push_back({key, wceVersion});
+}
+
+DWORD Shell::BuiltFor(DWORD pid) const {
+    if (Process* p = platform_.FindProcess(pid)) {
+        std::u16string key = Folded(p->exePath);
+        for (const auto& [path, version] : builtFor_)
+            if (path == key) return version;
+    }
+    return 0x501;
 }
 
 std::vector<DWORD> Shell::SoftReset() {

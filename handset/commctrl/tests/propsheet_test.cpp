@@ -19,6 +19,7 @@
 #include "gdi/gdi.h"
 #include "res/resources.h"
 #include "shell/menubar.h"
+#include "shell/shell.h"
 #include "shell/taskbar.h"
 #include "testing/testing.h"
 #include "user/controls.h"
@@ -178,10 +179,12 @@ int SampleMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     return 0;
 }
 
-// Starts the sample program (aware or not) on a device, and runs it until
-// it waits in its sheet or page.
-DWORD Start(Device& d, bool aware = false) {
+// Starts the sample program (aware or not, built for Windows Mobile 5.0 or
+// the platform named) on a device, and runs it until it waits in its sheet
+// or page.
+DWORD Start(Device& d, bool aware = false, DWORD builtFor = 0) {
     d.RegisterProgram(kExe, SampleMain);
+    if (builtFor) d.Get<handset::Shell>().SetBuiltFor(kExe, builtFor);
     std::string error;
     bool attached = aware ? d.Get<handset::Resources>().Attach(kExe, {kAwareRes, kAwareResSize},
                                                                "aware.res", &error)
@@ -331,6 +334,57 @@ TEST_F(Sheets, AMenuKeyOpensItsPopupAndAnEnabledItemSendsItsCommand) {
     handset::TapTab(d, 2);
     EXPECT_EQ(nullptr, bars.OpenPopup());
     EXPECT_EQ(0, d.Get<handset::PropertySheets>().Open()->current);
+}
+
+// One menu bar resource, drawn as each platform does: Windows Mobile 5.0's
+// two soft keys on a blue bar, each half of it, or Pocket PC 2003's menus
+// named side by side from the left of a grey bar. Both press alike.
+TEST_F(Sheets, TheMenuBarLooksAsThePlatformTheProgramWasBuiltFor) {
+    struct Case {
+        int line;
+        DWORD builtFor;
+        bool menus;
+        uint16_t free; // the bar's bottom row between the keys' texts and the right end
+    } cases[] = {
+        {__LINE__, 0x501, false, 0x0190}, // the gradient's RGB(0, 50, 130)
+        {__LINE__, 0x420, true, 0xD699},  // RGB(212, 208, 200)
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        g = Program{};
+        Device d;
+        Start(d, false, c.builtFor);
+        auto& bars = d.Get<handset::MenuBars>();
+        HWND bar = bars.Of(d.Get<handset::PropertySheets>().Open()->window);
+        EXPECT_EQ(c.menus, bars.TextMenus(bar));
+        auto keys = bars.Keys(bar);
+        ASSERT_EQ(2u, keys.size());
+        EXPECT_EQ(0, keys[0].rect.left);
+        EXPECT_EQ(keys[0].rect.right, keys[1].rect.left);
+        if (c.menus) {
+            EXPECT_GT(120, keys[1].rect.right) << "both in the left half";
+        } else {
+            EXPECT_EQ(120, keys[0].rect.right);
+            EXPECT_EQ(240, keys[1].rect.right);
+        }
+        EXPECT_EQ(c.free, d.Get<handset::Screen>().Pixel(180, 319));
+        size_t from = g.log.size();
+        handset::TapSoftKey(d, 0);
+        ASSERT_LT(from, g.log.size());
+        EXPECT_EQ("command 41 0", g.log[from]);
+        handset::TapSoftKey(d, 1);
+        auto items = bars.PopupItems();
+        ASSERT_EQ(3u, items.size());
+        // A soft key's menu opens at the screen's edge, a menu's under its name.
+        RECT popup = d.Get<WindowManager>().Info(bars.OpenPopup())->rect;
+        if (c.menus)
+            EXPECT_EQ(keys[1].rect.left, popup.left);
+        else
+            EXPECT_EQ(240, popup.right);
+        from = g.log.size();
+        handset::PickMenuItem(d, u"About...");
+        EXPECT_EQ(Log{"command 42 0"}, Since(from));
+    }
 }
 
 TEST_F(Sheets, OkAppliesEveryMadePageInOrderThenReleasesThemAll) {
