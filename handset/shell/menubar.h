@@ -98,7 +98,7 @@ class MenuBars final : public Area {
     int KeyAt(HWND bar, LPARAM at) const;
     std::vector<RECT> KeyRects(HWND bar) const; // in the bar's client coordinates
     RECT SipRect(HWND bar) const;               // empty when it has none
-    std::vector<RECT> PopupRows() const; // in the popup's client coordinates
+    std::vector<RECT> PopupRows() const;        // in the popup's client coordinates
 
     std::vector<HWND> bars_;
     HWND popup_ = nullptr;

@@ -606,11 +606,20 @@ void OpenList(HWND combo) {
 bool ScrollBy(ComboState& s, const ListLayout& l, ScrollPart part) {
     int step = 0;
     switch (part) {
-    case ScrollPart::UpArrow: step = -1; break;
-    case ScrollPart::DownArrow: step = 1; break;
-    case ScrollPart::PageUp: step = -l.rows; break;
-    case ScrollPart::PageDown: step = l.rows; break;
-    default: return false;
+    case ScrollPart::UpArrow:
+        step = -1;
+        break;
+    case ScrollPart::DownArrow:
+        step = 1;
+        break;
+    case ScrollPart::PageUp:
+        step = -l.rows;
+        break;
+    case ScrollPart::PageDown:
+        step = l.rows;
+        break;
+    default:
+        return false;
     }
     int top = std::clamp(s.top + step, 0, l.range.Last());
     return std::exchange(s.top, top) != top;
@@ -1054,10 +1063,9 @@ std::optional<ComboInfo> ReadCombo(Device& d, HWND combo) {
         info.firstShown = s->top;
         info.rowsShown = l.rows;
         if (l.scrolls)
-            info.scrollBar = ComboInfo::ScrollBar{ToScreen(*list, l.bar.up),
-                                                  ToScreen(*list, l.bar.down),
-                                                  ToScreen(*list, l.bar.track),
-                                                  ToScreen(*list, l.bar.thumb)};
+            info.scrollBar =
+                ComboInfo::ScrollBar{ToScreen(*list, l.bar.up), ToScreen(*list, l.bar.down),
+                                     ToScreen(*list, l.bar.track), ToScreen(*list, l.bar.thumb)};
     }
     if (auto e = d.Get<WindowManager>().Get(s->edit))
         info.text = e->title;
@@ -1069,7 +1077,8 @@ std::optional<ComboInfo> ReadCombo(Device& d, HWND combo) {
 RECT ComboItemRect(Device& d, HWND combo, int index) {
     WindowManager& wm = d.Get<WindowManager>();
     ComboState* s = ComboOf(d, combo);
-    if (!s || !wm.Get(s->list)) Platform::Fatal("ComboItemRect: the combo box's list is not dropped");
+    if (!s || !wm.Get(s->list))
+        Platform::Fatal("ComboItemRect: the combo box's list is not dropped");
     if (index < 0 || index >= static_cast<int>(s->items.size()))
         Platform::Fatal("ComboItemRect: no item " + std::to_string(index));
     // Out of sight: taps on the scroll bar's arrows, a line at a time, as a

@@ -30,8 +30,8 @@ ScrollLayout LayOutScrollBar(const RECT& bar, const ScrollRange& range, int minT
     l.track = {bar.left, l.up.bottom, bar.right, l.down.top};
     LONG track = Length(l.track);
     if (range.count <= 0 || track < minThumb) return l;
-    LONG thumb = std::clamp<LONG>(track * std::min(range.page, range.count) / range.count,
-                                  minThumb, track);
+    LONG thumb =
+        std::clamp<LONG>(track * std::min(range.page, range.count) / range.count, minThumb, track);
     LONG travel = track - thumb;
     int last = range.Last();
     int pos = std::clamp(range.pos, 0, last);

@@ -207,7 +207,16 @@ TEST(Dialogs, TheScrollBarOfALongListScrollsItAndNeverSelects) {
     EXPECT_EQ(13, combo->scrollBar->up.right - combo->scrollBar->up.left);
     EXPECT_EQ(39, combo->scrollBar->track.bottom - combo->scrollBar->track.top);
     EXPECT_EQ(15, combo->scrollBar->thumb.bottom - combo->scrollBar->thumb.top);
-    enum Where { Up, Down, AboveThumb, BelowThumb, TrackAt20, ThumbToEnd, ThumbToStart, ThumbHalfway };
+    enum Where {
+        Up,
+        Down,
+        AboveThumb,
+        BelowThumb,
+        TrackAt20,
+        ThumbToEnd,
+        ThumbToStart,
+        ThumbHalfway
+    };
     struct Case {
         int line;
         Where where;
@@ -221,12 +230,12 @@ TEST(Dialogs, TheScrollBarOfALongListScrollsItAndNeverSelects) {
         {__LINE__, Down, 100, 8},
         {__LINE__, Up, 100, 7},
         {__LINE__, AboveThumb, 100, 2},
-        {__LINE__, Up, 650, 0},          // held: repeats at 400, 500 and 600 ms, stops at the top
-        {__LINE__, Down, 650, 4},        // one, then three repeats
-        {__LINE__, ThumbToEnd, 0, 8},    // 12 pixels down: 4 rows
+        {__LINE__, Up, 650, 0},       // held: repeats at 400, 500 and 600 ms, stops at the top
+        {__LINE__, Down, 650, 4},     // one, then three repeats
+        {__LINE__, ThumbToEnd, 0, 8}, // 12 pixels down: 4 rows
         {__LINE__, ThumbToStart, 0, 0},
-        {__LINE__, TrackAt20, 750, 5},   // held: one page, and the thumb is under the stylus
-        {__LINE__, ThumbHalfway, 0, 4},  // 12 of 24 pixels down
+        {__LINE__, TrackAt20, 750, 5},  // held: one page, and the thumb is under the stylus
+        {__LINE__, ThumbHalfway, 0, 4}, // 12 of 24 pixels down
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -235,16 +244,28 @@ TEST(Dialogs, TheScrollBarOfALongListScrollsItAndNeverSelects) {
         POINT thumb = handset::Centre(bar.thumb);
         LONG x = thumb.x;
         switch (c.where) {
-        case Up: handset::Tap(d, handset::Centre(bar.up), c.holdMs); break;
-        case Down: handset::Tap(d, handset::Centre(bar.down), c.holdMs); break;
-        case AboveThumb: handset::Tap(d, {x, (bar.track.top + bar.thumb.top) / 2}, c.holdMs); break;
+        case Up:
+            handset::Tap(d, handset::Centre(bar.up), c.holdMs);
+            break;
+        case Down:
+            handset::Tap(d, handset::Centre(bar.down), c.holdMs);
+            break;
+        case AboveThumb:
+            handset::Tap(d, {x, (bar.track.top + bar.thumb.top) / 2}, c.holdMs);
+            break;
         case BelowThumb:
             handset::Tap(d, {x, (bar.thumb.bottom + bar.track.bottom) / 2}, c.holdMs);
             break;
-        case TrackAt20: handset::Tap(d, {x, bar.track.top + 20}, c.holdMs); break;
+        case TrackAt20:
+            handset::Tap(d, {x, bar.track.top + 20}, c.holdMs);
+            break;
         // Off the list to the right at once: the thumb follows the stylus there.
-        case ThumbToEnd: handset::Drag(d, thumb, {x + 60, thumb.y + 12}); break;
-        case ThumbToStart: handset::Drag(d, thumb, {x + 60, thumb.y - 40}); break;
+        case ThumbToEnd:
+            handset::Drag(d, thumb, {x + 60, thumb.y + 12});
+            break;
+        case ThumbToStart:
+            handset::Drag(d, thumb, {x + 60, thumb.y - 40});
+            break;
         case ThumbHalfway:
             handset::Drag(d, {x, bar.thumb.top + 2}, {x, bar.track.top + 12 + 2});
             break;
