@@ -1,7 +1,7 @@
 // The dialog manager: dialogs made from templates (a program's RT_DIALOG
 // resources or templates in memory), their controls, the dialog procedure
 // behind DefDlgProcW, and the modal loop of DialogBox. The calls are in
-// dialog_calls.cpp; the controls in controls.cpp.
+// dialog_calls.cpp; the controls in controls.cpp and the files it names.
 //
 // How the handset places a dialog, where the phone leaves it open:
 // - Dialog units become pixels through the template's font (DS_SETFONT:

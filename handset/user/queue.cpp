@@ -1,5 +1,5 @@
 // The message calls on thread queues: posting to threads, fetching (which
-// serves sent messages and makes WM_PAINT and WM_TIMER, window_manager.cpp),
+// serves sent messages and makes WM_PAINT and WM_TIMER, window_messages.cpp),
 // translating keys and dispatching to window procedures.
 #include "user/queue.h"
 

@@ -1,9 +1,10 @@
 // The window manager: window classes, top-level windows in their z-order,
 // activation and keyboard focus, painting, window timers, the stylus and the
 // keys, and message boxes. Thread message queues (queue.h) are its state for
-// each thread; the platform calls (calls.cpp, paint.cpp, timers.cpp,
-// msgbox.cpp) act on it, and tests and scenarios drive and read it through
-// its first half.
+// each thread; the platform calls (calls.cpp, paint.cpp, msgbox.cpp) act on
+// it, and tests and scenarios drive and read it through its first half. Its
+// own code is in window_manager.cpp (classes, windows), window_zorder.cpp,
+// window_messages.cpp and window_input.cpp (input and timers).
 //
 // How the phone's screen works, and so the handset's:
 // - No compositor. Windows paint straight onto the screen, each clipped to
