@@ -10,7 +10,8 @@ struct ConfigState {
     HWND sheetMenuBar;  // the sheet's soft keys, while the sheet is open
     HFONT boldFont;     // the About page's texts, from before the sheet to after it
     HWND aboutMenuBar;  // the About page's soft key, while it is open
-    BOOL applyFailed;   // a write of the current Apply failed and has been reported
+    HWND mainPage;      // the Main page, which owns Apply's message
+    BOOL applyFailed;   // a write of the current Apply failed
 };
 
 extern ConfigState g_configState;

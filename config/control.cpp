@@ -24,9 +24,14 @@ BOOL LockProgramPath(LPWSTR path) {
     return TRUE;
 }
 
-DWORD FindLockProcess() {
+namespace {
+
+// The lock program's process id from the process list (NO_LOCK_PROCESS when
+// it is not there, the first match when more are). FALSE, with *pid
+// untouched, when the list cannot be read.
+BOOL ReadLockProcess(DWORD* pid) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return NO_LOCK_PROCESS;
+    if (snapshot == INVALID_HANDLE_VALUE) return FALSE;
     DWORD found = NO_LOCK_PROCESS;
     PROCESSENTRY32 entry;
     memset(&entry, 0, sizeof entry);
@@ -42,16 +47,40 @@ DWORD FindLockProcess() {
         }
     }
     CloseToolhelp32Snapshot(snapshot);
-    return found;
+    *pid = found;
+    return TRUE;
+}
+
+// Whether the lock program's single-instance mutex exists: the one sign that
+// it runs when the process list cannot be read. Our handle is closed at
+// once, so a copy starting later still takes the mutex as its own.
+BOOL LockMutexExists() {
+    HANDLE mutex = CreateMutexW(NULL, FALSE, LOCK_PROGRAM_MUTEX);
+    if (mutex == NULL) return FALSE; // nothing to tell by: taken as not running
+    BOOL exists = GetLastError() == ERROR_ALREADY_EXISTS ? TRUE : FALSE;
+    CloseHandle(mutex);
+    return exists;
+}
+
+} // namespace
+
+DWORD FindLockProcess() {
+    DWORD pid = NO_LOCK_PROCESS;
+    ReadLockProcess(&pid);
+    return pid;
 }
 
 BOOL IsLockProgramRunning() {
-    return FindLockProcess() != NO_LOCK_PROCESS ? TRUE : FALSE;
+    DWORD pid;
+    if (ReadLockProcess(&pid)) return pid != NO_LOCK_PROCESS ? TRUE : FALSE;
+    return LockMutexExists();
 }
 
 BOOL StartLockProgram() {
     // Never a second copy; should one start in between, its mutex ends it.
-    if (FindLockProcess() != NO_LOCK_PROCESS) return FALSE;
+    DWORD pid;
+    BOOL listed = ReadLockProcess(&pid);
+    if (listed ? pid != NO_LOCK_PROCESS : LockMutexExists()) return FALSE;
     WCHAR path[MAX_PATH];
     if (!LockProgramPath(path)) return FALSE;
     SHELLEXECUTEINFO info;
@@ -59,16 +88,29 @@ BOOL StartLockProgram() {
     info.cbSize = sizeof info;
     // The settings sheet reports a failed start itself; the shell's own
     // error box would say it twice.
-    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOCLOSEPROCESS;
     info.lpVerb = TEXT("Open");
     info.lpFile = path;
     info.nShow = SW_SHOWNORMAL;
-    return ShellExecuteEx(&info) ? TRUE : FALSE;
+    if (!ShellExecuteEx(&info)) return FALSE;
+    BOOL started = TRUE;
+    if (!listed && info.hProcess != NULL) {
+        // Without the process list only its mutex tells that it runs, and it
+        // takes that first thing once it gets to run: give it the time, and
+        // see meanwhile whether it ended instead.
+        started =
+            WaitForSingleObject(info.hProcess, LOCK_START_SETTLE_MS) == WAIT_TIMEOUT ? TRUE : FALSE;
+    }
+    if (info.hProcess != NULL) CloseHandle(info.hProcess);
+    return started;
 }
 
 BOOL StopLockProgram() {
-    DWORD pid = FindLockProcess();
-    if (pid == NO_LOCK_PROCESS) return FALSE;
+    // Without the process list there is no process to wait on and no thread
+    // to ask, and guessing either could reach another program: nothing is
+    // done, and the State box shows from its mutex that it still runs.
+    DWORD pid;
+    if (!ReadLockProcess(&pid) || pid == NO_LOCK_PROCESS) return FALSE;
     HANDLE process = OpenProcess(0, FALSE, pid);
     if (process == NULL) return FALSE;
     // Its message loop runs on a thread whose id we cannot learn, so every

@@ -1,7 +1,8 @@
 // The settings sheet and its three pages. A page fills its lists when it is
 // made and then shows the stored values; Apply saves every page in page
-// order, Main first, and shows each page's values again. Nothing is saved
-// any other way: closing the sheet drops what was not applied.
+// order, Main first, shows each page's values again, and then says once
+// whether everything was saved. Nothing is saved any other way: closing the
+// sheet drops what was not applied.
 // This file is the configuration program's alone: it sees the settings'
 // writers in any build, the check of device sources as C++03 included.
 #ifndef TESSARIL_CONFIG_PROGRAM
@@ -63,17 +64,67 @@ int Selection(HWND page, int comboId) {
 
 // ---- Saving ---------------------------------------------------------------
 
-void ReportSaveFailure(HWND page) {
-    // Once per Apply, however many pages fail.
-    if (g_configState.applyFailed) return;
-    g_configState.applyFailed = TRUE;
-    ShowStringMessage(g_configState.instance, page, IDS_SAVE_FAILED, IDS_APP_TITLE,
-                      MB_ICONERROR | MB_OK);
+typedef BOOL (*Writer)(SettingsKey& key, int value);
+
+// One Apply writes every page before it says anything: a failed write is
+// noted here, and the Apply reports once after the last page.
+void Write(SettingsKey& key, Writer write, int value) {
+    if (!write(key, value)) g_configState.applyFailed = TRUE;
+}
+
+// The item an editable box's text names, ignoring case and the spaces around
+// it: what the user typed counts as well as what was picked. FALSE when the
+// text names none.
+BOOL TypedChoice(HWND page, int comboId, int* index) {
+    HWND combo = GetDlgItem(page, comboId);
+    WCHAR text[LIST_ITEM_LEN + 1];
+    text[0] = 0;
+    int length = GetWindowTextW(combo, text, LIST_ITEM_LEN + 1);
+    if (length >= LIST_ITEM_LEN) return FALSE; // perhaps cut short; no item is that long
+    LPWSTR first = text;
+    while (*first == TEXT(' '))
+        ++first;
+    LPWSTR end = first + wcslen(first);
+    while (end > first && end[-1] == TEXT(' '))
+        --end;
+    *end = 0;
+    if (*first == 0) return FALSE;
+    LRESULT found = SendMessageW(combo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)first);
+    if (found == CB_ERR) return FALSE;
+    *index = (int)found;
+    return TRUE;
+}
+
+// A text that names no item is not written: the stored value stays, and the
+// reload shows it again.
+void WriteTyped(SettingsKey& key, Writer write, HWND page, int comboId) {
+    int index;
+    if (TypedChoice(page, comboId, &index)) Write(key, write, index);
+}
+
+// After every page has written: one message, saved or not.
+void ReportApply(HWND page) {
+    HWND owner = g_configState.mainPage != NULL ? g_configState.mainPage : page;
+    if (g_configState.applyFailed)
+        ShowStringMessage(g_configState.instance, owner, IDS_SAVE_FAILED, IDS_APP_TITLE,
+                          MB_ICONERROR | MB_OK);
+    else
+        ShowStringMessage(g_configState.instance, owner, IDS_SAVED, IDS_APP_TITLE,
+                          MB_ICONINFORMATION | MB_OK);
+}
+
+// Apply: the sibling query saves and reloads every page in page order, and
+// returns when the last has; then the outcome is told.
+void Apply(HWND page) {
+    g_configState.applyFailed = FALSE;
+    SendMessageW(GetParent(page), PSM_QUERYSIBLINGS, 0, 0);
+    ReportApply(page);
 }
 
 // ---- Main -----------------------------------------------------------------
 
 void FillMain(HWND page) {
+    g_configState.mainPage = page; // the owner of Apply's message
     FillFromString(page, IDC_STATE, IDS_STATE_ITEMS);
     FillWithSeconds(page, IDC_TEMP_UNLOCK, TempUnlockDelayCount(), TempUnlockDelayMs);
     FillWithSeconds(page, IDC_START_DELAY, OnStartDelayCount(), OnStartDelayMs);
@@ -89,20 +140,16 @@ void LoadMain(HWND page) {
     key.Close();
 }
 
-// Main is saved first, and its confirmation waits for the user before the
-// sheet goes on to the other pages.
 void SaveMain(HWND page) {
-    g_configState.applyFailed = FALSE; // a new Apply
     SettingsKey key;
-    BOOL written = TRUE;
-    if (!WriteTempUnlockDelay(key, Selection(page, IDC_TEMP_UNLOCK))) written = FALSE;
-    if (!WriteOnStartDelay(key, Selection(page, IDC_START_DELAY))) written = FALSE;
+    Write(key, WriteTempUnlockDelay, Selection(page, IDC_TEMP_UNLOCK));
+    Write(key, WriteOnStartDelay, Selection(page, IDC_START_DELAY));
     BOOL autostart = SendDlgItemMessageW(page, IDC_AUTOSTART, BM_GETCHECK, 0, 0) != 0;
-    if (!WriteStartAfterReset(key, autostart ? 1 : 0)) written = FALSE;
+    Write(key, WriteStartAfterReset, autostart ? 1 : 0);
     key.Close();
 
     if (Selection(page, IDC_STATE) == STATE_ACTIVE) {
-        // Does nothing when it runs already; the process list is the test.
+        // Does nothing when it runs already.
         StartLockProgram();
         if (!IsLockProgramRunning())
             ShowStringMessage(g_configState.instance, page, IDS_START_FAILED, IDS_APP_TITLE,
@@ -111,12 +158,6 @@ void SaveMain(HWND page) {
         // A lock program that does not end in time shows as Active on reload.
         StopLockProgram();
     }
-
-    if (written)
-        ShowStringMessage(g_configState.instance, page, IDS_SAVED, IDS_APP_TITLE,
-                          MB_ICONINFORMATION | MB_OK);
-    else
-        ReportSaveFailure(page);
 }
 
 // ---- Options --------------------------------------------------------------
@@ -141,17 +182,16 @@ void LoadOptions(HWND page) {
     key.Close();
 }
 
+// Its boxes are editable: each saves the item its text names.
 void SaveOptions(HWND page) {
     SettingsKey key;
-    BOOL written = TRUE;
-    if (!WriteOnSoundType(key, Selection(page, IDC_LOCK_SIGNAL))) written = FALSE;
-    if (!WriteOffSoundType(key, Selection(page, IDC_UNLOCK_SIGNAL))) written = FALSE;
-    if (!WriteRegularSoundType(key, Selection(page, IDC_ELAPSED_TYPE))) written = FALSE;
-    if (!WriteRegularSoundDelay(key, Selection(page, IDC_INTERVAL))) written = FALSE;
-    if (!WriteRegularSoundBefore(key, Selection(page, IDC_SIGNAL_BEFORE))) written = FALSE;
-    if (!WriteTurnOffScr(key, Selection(page, IDC_SCREEN_OFF))) written = FALSE;
+    WriteTyped(key, WriteOnSoundType, page, IDC_LOCK_SIGNAL);
+    WriteTyped(key, WriteOffSoundType, page, IDC_UNLOCK_SIGNAL);
+    WriteTyped(key, WriteRegularSoundType, page, IDC_ELAPSED_TYPE);
+    WriteTyped(key, WriteRegularSoundDelay, page, IDC_INTERVAL);
+    WriteTyped(key, WriteRegularSoundBefore, page, IDC_SIGNAL_BEFORE);
+    WriteTyped(key, WriteTurnOffScr, page, IDC_SCREEN_OFF);
     key.Close();
-    if (!written) ReportSaveFailure(page);
 }
 
 // ---- Call Drop ------------------------------------------------------------
@@ -170,11 +210,9 @@ void LoadCallDrop(HWND page) {
 
 void SaveCallDrop(HWND page) {
     SettingsKey key;
-    BOOL written = TRUE;
-    if (!WriteDropIncoming(key, Selection(page, IDC_DROP_INCOMING))) written = FALSE;
-    if (!WriteDropOutgoing(key, Selection(page, IDC_DROP_OUTGOING))) written = FALSE;
+    Write(key, WriteDropIncoming, Selection(page, IDC_DROP_INCOMING));
+    Write(key, WriteDropOutgoing, Selection(page, IDC_DROP_OUTGOING));
     key.Close();
-    if (!written) ReportSaveFailure(page);
 }
 
 // ---- The pages and the sheet ------------------------------------------------
@@ -194,7 +232,7 @@ BOOL PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, PageStep fi
         // The sheet hands the menu bar's commands to the page on top.
         switch (LOWORD(wParam)) {
         case IDM_APPLY:
-            SendMessageW(GetParent(page), PSM_QUERYSIBLINGS, 0, 0);
+            Apply(page);
             break;
         case IDM_ABOUT:
             ShowAboutPage(g_configState.instance);
@@ -296,5 +334,6 @@ BOOL RunSettingsSheet() {
     sheet.pfnCallback = SettingsSheetCallback;
     int result = PropertySheetW(&sheet);
     DestroySheetMenuBar();
+    g_configState.mainPage = NULL; // gone with the sheet
     return result >= 0 ? TRUE : FALSE;
 }

@@ -26,6 +26,7 @@ int TessarilCfgMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, 
     g_configState.sheetMenuBar = NULL;
     g_configState.boldFont = NULL;
     g_configState.aboutMenuBar = NULL;
+    g_configState.mainPage = NULL;
     g_configState.applyFailed = FALSE;
     CreateBoldFont(); // without it the About page's texts keep the dialog font
     RunSettingsSheet();

@@ -1,12 +1,13 @@
 // Lock program control on the handset, against a stand-in lock program that
 // does what the control relies on: the single-instance mutex, a message loop
-// on its primary thread that ends on WM_EXIT_PROGRAM, a second thread with a
+// on its primary thread that ends on the quit message, a second thread with a
 // queue of its own and a third with none.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "common/text.h"
 #include "control.h"
@@ -72,6 +73,12 @@ DWORD Running() {
     return IsLockProgramRunning();
 }
 
+// A process that only stays.
+int Resident(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    Sleep(INFINITE);
+    return 0;
+}
+
 void SetStartAfterReset(Device& d, DWORD value) {
     d.Get<handset::Registry>().SetDword(HKEY_LOCAL_MACHINE, u"Software\\Apps\\Tessaril",
                                         u"StartAfterReset", value);
@@ -112,35 +119,78 @@ TEST(LockControl, LockProgramPathIsTessarilExeInTheOwnFolder) {
     }
 }
 
+// Of several processes so named, the first in the process list (the first
+// started) is the one; only the first runs the stand-in, the others idle.
 TEST(LockControl, FindsTheLockProgramByItsFileNameInAnyFolderAndCase) {
     struct Case {
         int line;
-        std::u16string running; // empty: none
-        bool found;
-        bool noProcessList = false;
+        std::vector<std::u16string> running; // in start order
+        int found;                           // which of them, -1: none
     } cases[] = {
-        {__LINE__, u"", false},
-        {__LINE__, std::u16string(kLockProgramPath), true},
-        {__LINE__, u"\\Storage Card\\TESSARIL.EXE", true},
-        {__LINE__, u"\\Windows\\NotTessaril.exe", false},
-        {__LINE__, u"\\Windows\\Tessaril.exe.bak", false},
-        {__LINE__, std::u16string(kLockProgramPath), false, true},
+        {__LINE__, {}, -1},
+        {__LINE__, {std::u16string(kLockProgramPath)}, 0},
+        {__LINE__, {u"\\Storage Card\\TESSARIL.EXE"}, 0},
+        {__LINE__, {u"\\Windows\\NotTessaril.exe"}, -1},
+        {__LINE__, {u"\\Windows\\Tessaril.exe.bak"}, -1},
+        {__LINE__, {u"\\Windows\\NotTessaril.exe", u"\\Storage Card\\TESSARIL.EXE"}, 1},
+        {__LINE__, {std::u16string(kLockProgramPath), u"\\Storage Card\\TESSARIL.EXE"}, 0},
+        {__LINE__, {u"\\Storage Card\\TESSARIL.EXE", std::u16string(kLockProgramPath)}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "line " << c.line);
         Device d;
-        DWORD pid = 0;
-        if (!c.running.empty()) {
-            d.RegisterProgram(c.running, StandInLock);
-            pid = d.StartProgram(c.running);
+        std::vector<DWORD> pids;
+        for (const std::u16string& path : c.running) {
+            d.RegisterProgram(path, pids.empty() ? StandInLock : Resident);
+            pids.push_back(d.StartProgram(path));
             d.RunUntilIdle();
         }
-        if (c.noProcessList)
-            d.faults().FailAlways("CreateToolhelp32Snapshot", ERROR_NOT_ENOUGH_MEMORY);
         Ran found = AsConfig(d, FindLockProcess);
-        EXPECT_EQ(c.found ? pid : NO_LOCK_PROCESS, found.result);
-        EXPECT_EQ(DWORD(c.found), AsConfig(d, Running).result);
+        EXPECT_EQ(c.found >= 0 ? pids[size_t(c.found)] : 0xFFFFFFFFu, found.result);
+        EXPECT_EQ(DWORD(c.found >= 0), AsConfig(d, Running).result);
         EXPECT_NOTHING_HELD(d, found.pid);
+    }
+}
+
+// Without the process list the lock program's mutex tells whether it runs,
+// so a start launches no second copy; a stop, which has no process to wait
+// on and no thread to ask, does nothing. A probe of the mutex leaves it to
+// a lock program that starts after it.
+TEST(LockControl, WithoutTheProcessListItsMutexTellsWhetherItRuns) {
+    struct Case {
+        int line;
+        bool running;
+        DWORD (*op)();
+        DWORD result;
+        uint64_t took;
+        size_t launches;
+        bool runsAfter;
+    } cases[] = {
+        {__LINE__, true, Running, TRUE, 0, 0, true},
+        {__LINE__, false, Running, FALSE, 0, 0, false},
+        {__LINE__, true, Start, FALSE, 0, 0, true},
+        // It gets to run and take its mutex while the start waits for it.
+        {__LINE__, false, Start, TRUE, 500, 1, true},
+        {__LINE__, true, Stop, FALSE, 0, 0, true},
+        {__LINE__, false, Stop, FALSE, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "line " << c.line);
+        Device d;
+        handset::InstallTessaril(d, StandInLock, StandInConfig);
+        if (c.running) d.StartProgram(kLockProgramPath);
+        d.RunUntilIdle();
+        size_t before = LockStarts(d);
+        d.faults().FailAlways("CreateToolhelp32Snapshot", ERROR_NOT_ENOUGH_MEMORY);
+        Ran ran = AsConfig(d, c.op);
+        EXPECT_EQ(c.result, ran.result);
+        EXPECT_EQ(c.took, ran.took);
+        EXPECT_EQ(c.launches, LockStarts(d) - before);
+        EXPECT_TRUE(d.timeline().Find("message.post").empty()) << "no thread is guessed at";
+        d.faults().Clear();
+        d.RunUntilIdle();
+        EXPECT_EQ(DWORD(c.runsAfter), AsConfig(d, Running).result);
+        EXPECT_NOTHING_HELD(d, ran.pid);
     }
 }
 
@@ -160,7 +210,7 @@ TEST(LockControl, StartsOneCopyAndStopsItThroughEveryThreadWithAQueue) {
     EXPECT_EQ(0u, stopped.took) << "the stand-in ends at once";
     std::set<DWORD> sent;
     for (auto* e : d.timeline().Find("message.post"))
-        if (e->Number("msg") == WM_EXIT_PROGRAM) sent.insert(static_cast<DWORD>(e->Number("to")));
+        if (e->Number("msg") == 1027) sent.insert(static_cast<DWORD>(e->Number("to")));
     EXPECT_EQ((std::set<DWORD>{threads[0], threads[1]}), sent) << "the third has no queue";
     EXPECT_EQ(DWORD(FALSE), AsConfig(d, Running).result);
     for (DWORD pid : {started.pid, lock, stopped.pid})
@@ -176,7 +226,7 @@ TEST(LockControl, StopAnswersFalseUnlessTheLockProgramEndedInTime) {
         uint64_t took;
     } cases[] = {
         {__LINE__, false, false, false, 0}, // not running: no wait at all
-        {__LINE__, true, true, false, LOCK_STOP_TIMEOUT_MS},
+        {__LINE__, true, true, false, 2000},
         {__LINE__, true, false, true, 0},
     };
     for (const Case& c : cases) {

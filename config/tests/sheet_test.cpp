@@ -4,6 +4,8 @@
 // start, the About page, the bold font, and pictures of every page.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,7 +50,10 @@ struct Phone {
     Device d;
     WindowManager& wm = d.Get<WindowManager>();
 
-    explicit Phone(handset::ProgramMain lock = StandInLock, int scale = 1, int dpi = 96) {
+    // A traced phone records every platform call with its arguments.
+    explicit Phone(handset::ProgramMain lock = StandInLock, int scale = 1, int dpi = 96,
+                   bool trace = false)
+        : d(Device::Options{.trace = trace}) {
         g_ignoreExit = false;
         d.Get<handset::Screen>().SetSize(240 * scale, 320 * scale, dpi * scale);
         handset::apps::StartPhoneShell(d);
@@ -73,6 +78,12 @@ struct Phone {
     }
     handset::ComboInfo Combo(int id) { return handset::ReadCombo(d, Control(id)).value(); }
     void Pick(int id, std::u16string_view item) { handset::PickComboItem(d, Control(id), item); }
+    // Erases what an editable box's field shows, key by key, and types the text.
+    void Retype(int id, std::u16string_view text) {
+        HWND box = Control(id);
+        std::u16string keys(Combo(id).text.size(), u'\b');
+        handset::TypeText(d, box, keys + std::u16string(text));
+    }
     std::optional<DWORD> Stored(std::u16string_view name) {
         return d.Get<handset::Registry>().GetDword(HKEY_LOCAL_MACHINE, kKey, name);
     }
@@ -100,6 +111,23 @@ struct Phone {
                handset::testing::Hex(box->style) + ")";
     }
     void Answer() { handset::AnswerMessageBox(d, IDOK); }
+    // The owner the program handed to its last MessageBoxW, once answered (a
+    // traced phone); the box itself belongs to that window's top-level window.
+    std::string BoxOwnerGiven() {
+        std::string args;
+        for (auto* e : d.timeline().Find("call"))
+            if (e->Get("fn") == "MessageBoxW") args = e->Get("args");
+        return args.substr(0, args.find(','));
+    }
+    // Answers every box that comes; what they said, in order.
+    std::vector<std::string> AnswerAll() {
+        std::vector<std::string> boxes;
+        for (std::string box = Box(); !box.empty(); box = Box()) {
+            boxes.push_back(box);
+            Answer();
+        }
+        return boxes;
+    }
     size_t LockStarts() {
         size_t n = 0;
         for (auto* e : d.timeline().Find("process.start"))
@@ -116,6 +144,29 @@ struct Phone {
         for (const auto& w : wm.Windows())
             n += w.className == u"menu_worker";
         return n;
+    }
+    // Another program's window titled "Tessaril" with an owned window above
+    // it, the one last active; the owned one.
+    HWND OpenOwnedWindow() {
+        static HWND owned;
+        owned = nullptr;
+        d.StartProcess("owner.exe", [] {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.lpszClassName = u"Owner";
+            RegisterClassW(&wc);
+            HWND owner = CreateWindowExW(0, u"Owner", u"Tessaril", WS_POPUP | WS_VISIBLE, 0, 0, 240,
+                                         320, nullptr, nullptr, nullptr, nullptr);
+            owned = CreateWindowExW(0, u"Owner", u"Owned", WS_POPUP | WS_VISIBLE, 20, 60, 200, 100,
+                                    owner, nullptr, nullptr, nullptr);
+            SetForegroundWindow(owned);
+            MSG m;
+            while (GetMessageW(&m, nullptr, 0, 0))
+                DispatchMessageW(&m);
+            return DWORD(0);
+        });
+        d.RunUntilIdle();
+        return owned;
     }
     // A window of another program in front of everything.
     void Cover() {
@@ -207,10 +258,12 @@ TEST(SettingsSheet, AnEmptyRegistryShowsTheDefaults) {
     EXPECT_EQ(0u, p.d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kKey).size());
 }
 
-TEST(SettingsSheet, ApplyFromAnyTabSavesMainThenAfterTheConfirmationTheOtherPages) {
+// The one confirmation comes when every page has written, and belongs to the
+// Main page whichever tab is on top.
+TEST(SettingsSheet, ApplyFromAnyTabSavesEveryPageThenConfirmsOnce) {
     for (int tab = 0; tab < 3; ++tab) {
         SCOPED_TRACE(::testing::Message() << "tab " << tab);
-        Phone p;
+        Phone p(StandInLock, 1, 96, true);
         p.Start();
         p.Pick(1004, u"7 sec");
         p.Pick(205, u"Vibrate");
@@ -218,13 +271,8 @@ TEST(SettingsSheet, ApplyFromAnyTabSavesMainThenAfterTheConfirmationTheOtherPage
         handset::TapTab(p.d, tab);
         p.Apply();
         EXPECT_EQ(kSaved, p.Box());
-        EXPECT_EQ(5u, p.Stored(u"TempUnlockDelay"));
-        EXPECT_EQ(std::nullopt, p.Stored(u"OnSoundType")) << "Options waits for the box";
-        EXPECT_EQ(std::nullopt, p.Stored(u"DropIncoming"));
-        p.Answer();
-        EXPECT_EQ("", p.Box());
-        EXPECT_EQ(1u, p.wm.MessageBoxes().size());
-        // Every value, changed or not.
+        EXPECT_EQ(p.Sheet(), p.wm.Info(p.wm.OpenMessageBox()->window)->owner);
+        // Every value, changed or not, before the box.
         struct Want {
             const char16_t* name;
             DWORD value;
@@ -236,6 +284,14 @@ TEST(SettingsSheet, ApplyFromAnyTabSavesMainThenAfterTheConfirmationTheOtherPage
         for (const Want& w : wants)
             EXPECT_EQ(w.value, p.Stored(w.name)) << Narrow(w.name);
         EXPECT_EQ(11u, p.d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kKey).size());
+        p.Answer();
+        EXPECT_EQ("", p.Box());
+        EXPECT_EQ(1u, p.wm.MessageBoxes().size());
+        HWND main = p.d.Get<handset::PropertySheets>().Open()->pages[0];
+        char given[32];
+        std::snprintf(given, sizeof given, "0x%llx",
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(main)));
+        EXPECT_EQ(given, p.BoxOwnerGiven()) << "the Main page";
         EXPECT_EQ(tab, p.d.Get<handset::PropertySheets>().Open()->current);
         EXPECT_EQ(5, p.Combo(1004).selection);
     }
@@ -259,17 +315,22 @@ TEST(SettingsSheet, ClosingWithoutApplyChangesNothing) {
 }
 
 // The old drop list stored 12 for its last label; other values come from
-// elsewhere. None is in its list: no selection, and Apply writes -1.
-TEST(SettingsSheet, AStoredIndexOutsideItsListShowsNoSelectionAndIsSavedAsMinusOne) {
+// elsewhere. None is in its list: no selection. Apply writes -1 from a
+// drop-down list; an editable box, whose empty text names no item, leaves
+// the value as it is.
+TEST(SettingsSheet, AStoredIndexOutsideItsListShowsNoSelection) {
     struct Case {
         int line;
         const char16_t* name;
         int id;
         DWORD stored;
+        DWORD saved;
     } cases[] = {
-        {__LINE__, u"DropIncoming", 1027, 12},       {__LINE__, u"TurnOffScr", 209, 6},
-        {__LINE__, u"OnSoundType", 205, 0xFFFFFFFF}, {__LINE__, u"TempUnlockDelay", 1004, 7},
-        {__LINE__, u"RegularSoundDelay", 208, 9},
+        {__LINE__, u"DropIncoming", 1027, 12, 0xFFFFFFFF},
+        {__LINE__, u"TempUnlockDelay", 1004, 7, 0xFFFFFFFF},
+        {__LINE__, u"TurnOffScr", 209, 6, 6},
+        {__LINE__, u"OnSoundType", 205, 0xFFFFFFFF, 0xFFFFFFFF},
+        {__LINE__, u"RegularSoundDelay", 208, 9, 9},
     };
     Phone p;
     for (const Case& c : cases)
@@ -280,10 +341,52 @@ TEST(SettingsSheet, AStoredIndexOutsideItsListShowsNoSelectionAndIsSavedAsMinusO
         EXPECT_EQ(-1, p.Combo(c.id).selection);
     }
     p.Apply();
-    p.Answer();
+    EXPECT_EQ((std::vector<std::string>{kSaved}), p.AnswerAll());
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "line " << c.line);
-        EXPECT_EQ(0xFFFFFFFFu, p.Stored(c.name));
+        EXPECT_EQ(c.saved, p.Stored(c.name));
+    }
+}
+
+// What the user types into an Options box counts when it names an item,
+// whatever its case and the spaces around it; a text that names none is not
+// saved, and the box shows the stored item again.
+TEST(SettingsSheet, ATypedTextSavesTheItemItNames) {
+    struct Case {
+        int line;
+        int id;
+        const char16_t* name;
+        std::optional<DWORD> stored;
+        std::u16string typed;
+        std::optional<DWORD> saved;
+        std::u16string shown;
+    } cases[] = {
+        {__LINE__, 205, u"OnSoundType", 0, u"Vib", 0, u"None"},
+        {__LINE__, 205, u"OnSoundType", std::nullopt, u"Vib", std::nullopt, u"Sound"},
+        {__LINE__, 205, u"OnSoundType", 0, u"", 0, u"None"},
+        {__LINE__, 205, u"OnSoundType", 0, u"Vibrate ", 2, u"Vibrate"},
+        {__LINE__, 205, u"OnSoundType", 0, u" vibrate ", 2, u"Vibrate"},
+        {__LINE__, 205, u"OnSoundType", 0, u"VIBRATE", 2, u"Vibrate"},
+        {__LINE__, 206, u"OffSoundType", 1, u"  none", 0, u"None"},
+        {__LINE__, 208, u"RegularSoundDelay", 4, u"10 MIN.  ", 8, u"10 min."},
+        {__LINE__, 208, u"RegularSoundDelay", 4, u"10 min", 4, u"3 min."},
+        {__LINE__, 210, u"RegularSoundBefore", 5, u" 15 sec", 8, u"15 sec"},
+        {__LINE__, 209, u"TurnOffScr", 1, u"Never!", 1, u"5 sec."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "line " << c.line);
+        Phone p;
+        if (c.stored) p.Store(c.name, *c.stored);
+        p.Start();
+        p.Retype(c.id, c.typed);
+        ASSERT_EQ(Narrow(c.typed), Narrow(p.Combo(c.id).text));
+        p.Apply();
+        EXPECT_EQ((std::vector<std::string>{kSaved}), p.AnswerAll());
+        EXPECT_EQ(c.saved, p.Stored(c.name));
+        EXPECT_EQ(Narrow(c.shown), Narrow(p.Combo(c.id).text));
+        EXPECT_EQ(10u + (c.saved ? 1 : 0),
+                  p.d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kKey).size())
+            << "the other values are saved";
     }
 }
 
@@ -311,7 +414,7 @@ TEST(SettingsSheet, StateInactiveAsksEveryThreadToQuitAndWaitsTwoSecondsAtMost) 
         std::u16string after;
     } cases[] = {
         {__LINE__, false, 0, u"Inactive"},
-        {__LINE__, true, LOCK_STOP_TIMEOUT_MS, u"Active"},
+        {__LINE__, true, 2000, u"Active"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "line " << c.line);
@@ -328,7 +431,7 @@ TEST(SettingsSheet, StateInactiveAsksEveryThreadToQuitAndWaitsTwoSecondsAtMost) 
         EXPECT_EQ(c.took, p.d.timeline().Find("msgbox.show").back()->t - applied);
         std::set<DWORD> asked;
         for (auto* e : p.d.timeline().Find("message.post"))
-            if (e->Number("msg") == WM_EXIT_PROGRAM) asked.insert(DWORD(e->Number("to")));
+            if (e->Number("msg") == 1027) asked.insert(DWORD(e->Number("to")));
         EXPECT_EQ((std::set<DWORD>{threads[0], threads[1]}), asked) << "the third has no queue";
         EXPECT_EQ(c.ignoresExit, p.d.ProcessRunning(lock));
         p.Answer();
@@ -353,7 +456,7 @@ TEST(SettingsSheet, StateStartsAndStopsTheRealLockProgram) {
     EXPECT_EQ(kSaved, p.Box());
     EXPECT_FALSE(p.LockRunning());
     uint64_t applied = p.d.timeline().Find("menubar.command").back()->t;
-    EXPECT_LT(p.d.timeline().Find("msgbox.show").back()->t - applied, LOCK_STOP_TIMEOUT_MS);
+    EXPECT_LT(p.d.timeline().Find("msgbox.show").back()->t - applied, 2000u);
     p.Answer();
     EXPECT_EQ(u"Inactive", p.Combo(1003).text);
     EXPECT_EQ(1u, p.LockStarts());
@@ -373,30 +476,76 @@ TEST(SettingsSheet, AFailedStartIsReportedBeforeTheConfirmation) {
     EXPECT_EQ(u"Inactive", p.Combo(1003).text);
 }
 
-// A failed write is reported once, in place of the confirmation when Main's
-// failed, after it when a later page's did.
-TEST(SettingsSheet, AFailedWriteIsReportedOncePerApply) {
+// Apply writes the eleven values in this order, and goes on past a write
+// that fails; it says once, after the last, that they were not all saved. A
+// good Apply after it says so.
+TEST(SettingsSheet, AFailedWriteIsReportedOnceAfterEveryPageHasWritten) {
+    const char16_t* const order[] = {
+        u"TempUnlockDelay", u"OnStartDelay",     u"StartAfterReset",   u"OnSoundType",
+        u"OffSoundType",    u"RegularSoundType", u"RegularSoundDelay", u"RegularSoundBefore",
+        u"TurnOffScr",      u"DropIncoming",     u"DropOutgoing"};
     struct Case {
         int line;
-        int failFrom; // the first RegSetValueExW that fails, counting from Apply
-        std::vector<std::string> boxes;
+        unsigned failFrom; // the first RegSetValueExW that fails, counting from Apply
+        unsigned fails;
     } cases[] = {
-        {__LINE__, 1, {kSaveFailed}},
-        {__LINE__, 4, {kSaved, kSaveFailed}},  // Options' first
-        {__LINE__, 10, {kSaved, kSaveFailed}}, // Call Drop's first
+        {__LINE__, 1, 1}, {__LINE__, 2, 1},  {__LINE__, 3, 1},  {__LINE__, 4, 1},
+        {__LINE__, 5, 1}, {__LINE__, 6, 1},  {__LINE__, 7, 1},  {__LINE__, 8, 1},
+        {__LINE__, 9, 1}, {__LINE__, 10, 1}, {__LINE__, 11, 1}, {__LINE__, 1, 11}, // every one
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "line " << c.line);
         Phone p;
         p.Start();
-        p.d.faults().FailNth("RegSetValueExW", c.failFrom, ERROR_ACCESS_DENIED, 11);
+        p.d.faults().FailNth("RegSetValueExW", c.failFrom, ERROR_ACCESS_DENIED, c.fails);
         p.Apply();
-        std::vector<std::string> boxes;
-        for (std::string box = p.Box(); !box.empty(); box = p.Box()) {
-            boxes.push_back(box);
-            p.Answer();
+        EXPECT_EQ((std::vector<std::string>{kSaveFailed}), p.AnswerAll());
+        for (unsigned i = 0; i < 11; ++i) {
+            bool failed = i + 1 >= c.failFrom && i + 1 < c.failFrom + c.fails;
+            EXPECT_EQ(!failed, p.Stored(order[i]).has_value()) << Narrow(order[i]);
         }
-        EXPECT_EQ(c.boxes, boxes);
+        p.Apply();
+        EXPECT_EQ((std::vector<std::string>{kSaved}), p.AnswerAll());
+        EXPECT_EQ(11u, p.d.Get<handset::Registry>().ValueNames(HKEY_LOCAL_MACHINE, kKey).size());
+    }
+}
+
+// When the process list cannot be read, the lock program's mutex shows
+// whether it runs; Apply starts no second copy and reports no failed start.
+// Without the list a stop cannot reach it, and the box says it still runs.
+TEST(SettingsSheet, TheStateBoxTellsTheTruthWithoutTheProcessList) {
+    struct Case {
+        int line;
+        bool running;
+        bool listBack; // the list can be read again after the sheet opened
+        std::u16string shown;
+        std::u16string picked;
+        std::vector<std::string> boxes;
+        std::u16string after;
+        bool runsAfter;
+    } cases[] = {
+        {__LINE__, true, true, u"Active", u"Inactive", {kSaved}, u"Inactive", false},
+        {__LINE__, true, false, u"Active", u"Active", {kSaved}, u"Active", true},
+        {__LINE__, true, false, u"Active", u"Inactive", {kSaved}, u"Active", true},
+        {__LINE__, false, false, u"Inactive", u"Active", {kSaved}, u"Active", true},
+        {__LINE__, false, false, u"Inactive", u"Inactive", {kSaved}, u"Inactive", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "line " << c.line);
+        Phone p;
+        if (c.running) p.StartLock();
+        if (c.listBack)
+            p.d.faults().FailNth("CreateToolhelp32Snapshot", 1, ERROR_NOT_ENOUGH_MEMORY);
+        else
+            p.d.faults().FailAlways("CreateToolhelp32Snapshot", ERROR_NOT_ENOUGH_MEMORY);
+        p.Start();
+        EXPECT_EQ(Narrow(c.shown), Narrow(p.Combo(1003).text));
+        p.Pick(1003, c.picked);
+        p.Apply();
+        EXPECT_EQ(c.boxes, p.AnswerAll());
+        EXPECT_EQ(Narrow(c.after), Narrow(p.Combo(1003).text));
+        EXPECT_EQ(c.runsAfter, p.LockRunning());
+        EXPECT_EQ(c.running || c.runsAfter ? 1u : 0u, p.LockStarts()) << "never a second copy";
     }
 }
 
@@ -446,13 +595,17 @@ TEST(Autostart, ASoftResetBringsTheLockProgramBackOnlyWhenTheBoxWasChecked) {
 // Whatever is titled "Tessaril" counts as an open configuration program: the
 // sheet, the About page, and the lock program's start-up error box (the real
 // lock program's, when its call monitor cannot start).
+// It is brought to the front with the windows it owns: the one of them last
+// active comes first.
 TEST(SecondStart, BringsTheOpenWindowTitledTessarilToTheFrontAndEnds) {
-    enum Open { SheetOpen, AboutOpen, TapiBox };
-    for (Open open : {SheetOpen, AboutOpen, TapiBox}) {
+    enum Open { SheetOpen, AboutOpen, TapiBox, OwnedOpen };
+    for (Open open : {SheetOpen, AboutOpen, TapiBox, OwnedOpen}) {
         SCOPED_TRACE(::testing::Message() << "open " << open);
         Phone p(open == TapiBox ? TessarilMain : StandInLock);
         HWND front;
-        if (open == TapiBox) {
+        if (open == OwnedOpen) {
+            front = p.OpenOwnedWindow();
+        } else if (open == TapiBox) {
             p.d.faults().FailNth("CreateThread", 1, ERROR_NOT_ENOUGH_MEMORY);
             p.StartLock();
             ASSERT_EQ("Tessaril: Failed to initialize TAPI. (0x00000010)", p.Box());
@@ -469,7 +622,7 @@ TEST(SecondStart, BringsTheOpenWindowTitledTessarilToTheFrontAndEnds) {
         EXPECT_FALSE(p.d.ProcessRunning(second));
         EXPECT_EQ(front, p.wm.Foreground());
         EXPECT_EQ(windows + 1, p.wm.Windows().size()) << "the cover only";
-        EXPECT_EQ(open != TapiBox, p.Sheet() != nullptr);
+        EXPECT_EQ(open == SheetOpen || open == AboutOpen, p.Sheet() != nullptr);
     }
 }
 
@@ -500,6 +653,27 @@ TEST(AboutPage, ClosedByOkDoneOrACloseRequestLeavesNoMenuBarBehind) {
     EXPECT_NOTHING_HELD(p.d, pid);
 }
 
+// A full-screen page of its own (OK in the caption, full screen, input panel
+// down: 13), owned by no window, its three lines in the bold font.
+TEST(AboutPage, IsAFullScreenPageWithoutOwnerItsLinesInTheBoldFont) {
+    Phone p;
+    p.Start();
+    p.OpenAbout();
+    HWND page = p.wm.Foreground();
+    ASSERT_EQ(u"Tessaril", p.wm.Info(page)->title);
+    auto* setUp = p.d.timeline().Find("shell.initdialog").back();
+    EXPECT_EQ(uint64_t(reinterpret_cast<uintptr_t>(page)), uint64_t(setUp->Number("window")));
+    EXPECT_EQ(13, setUp->Number("flags"));
+    EXPECT_EQ(nullptr, p.wm.Info(page)->owner);
+    ASSERT_NE(nullptr, g_configState.boldFont);
+    for (int id : {202, 203, 204}) {
+        HWND line = handset::FindControl(p.d, id);
+        LRESULT font = 0;
+        p.d.Call([&] { font = SendMessageW(line, WM_GETFONT, 0, 0); });
+        EXPECT_EQ(reinterpret_cast<LRESULT>(g_configState.boldFont), font) << "control " << id;
+    }
+}
+
 TEST(AboutPage, TheBoldFontIsNinePointTahomaAtTheScreensResolution) {
     struct Case {
         int line;
@@ -508,7 +682,8 @@ TEST(AboutPage, TheBoldFontIsNinePointTahomaAtTheScreensResolution) {
     } cases[] = {
         {__LINE__, 96, -12},
         {__LINE__, 120, -15},
-        {__LINE__, 130, -16}, // -16.25, truncated toward zero
+        {__LINE__, 130, -16}, // -16.25, truncated toward zero, not down
+        {__LINE__, 100, -12}, // -12.5, truncated, not rounded
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "line " << c.line);
@@ -519,7 +694,8 @@ TEST(AboutPage, TheBoldFontIsNinePointTahomaAtTheScreensResolution) {
         const LOGFONTW& f = static_cast<handset::gdi::FontObject&>(*object).logFont;
         EXPECT_EQ(c.height, f.lfHeight);
         EXPECT_EQ(FW_BOLD, f.lfWeight);
-        EXPECT_EQ(FF_SWISS | DEFAULT_PITCH, f.lfPitchAndFamily);
+        EXPECT_EQ(0x20, f.lfPitchAndFamily);
+        EXPECT_EQ(0, f.lfCharSet);
         EXPECT_EQ(u"Tahoma", std::u16string(f.lfFaceName));
     }
 }

@@ -1,12 +1,12 @@
 // A stand-in for the lock program, with just what the configuration
 // program relies on: the single-instance mutex, and a message loop that ends
-// on WM_EXIT_PROGRAM on its primary thread and on a second one; a third
-// thread has no queue. It can be told to ignore the quit message.
+// on the quit message 1027 on its primary thread and on a second one; a
+// third thread has no queue. It can be told to ignore the quit message.
+// Its numbers are the lock program's, written out: the control's own
+// constants are what the tests check.
 #pragma once
 
 #include <windows.h>
-
-#include "control.h"
 
 namespace standin {
 
@@ -16,7 +16,7 @@ inline DWORD WINAPI Loop(LPVOID) {
     MSG m;
     do
         GetMessageW(&m, nullptr, 0, 0);
-    while (m.message != WM_EXIT_PROGRAM || g_ignoreExit);
+    while (m.message != 1027 || g_ignoreExit);
     return 0;
 }
 

@@ -147,12 +147,18 @@ HANDSET_API(HWND, FindWindowW, (LPCWSTR lpClassName, LPCWSTR lpWindowName),
     return nullptr;
 }
 
+// A window of the calling process is asked with WM_GETTEXT, so a control
+// answers with its text (a drop-down with its edit field's); another
+// process's window gives its title.
 HANDSET_API(int, GetWindowTextW, (HWND hWnd, LPWSTR lpString, int nMaxCount),
             (hWnd, lpString, nMaxCount)) {
     if (auto e = Enter("GetWindowTextW")) return Fail(*e, 0);
     auto w = Wm().Get(hWnd);
     if (!w) return Fail(ERROR_INVALID_WINDOW_HANDLE, 0);
     if (!lpString || nMaxCount <= 0) return 0;
+    if (w->pid == Dev().CurrentPid())
+        return static_cast<int>(Wm().Send(w, WM_GETTEXT, static_cast<WPARAM>(nMaxCount),
+                                          reinterpret_cast<LPARAM>(lpString)));
     size_t n = std::min<size_t>(w->title.size(), size_t(nMaxCount) - 1);
     std::copy_n(w->title.begin(), n, lpString);
     lpString[n] = 0;

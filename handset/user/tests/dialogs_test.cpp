@@ -40,8 +40,10 @@ HINSTANCE Register(Device& d) {
 
 // What the dialog procedure saw: WM_COMMAND's id and code, in order.
 std::vector<std::pair<int, int>> g_commands;
+// GetWindowTextW of a drop-down, read by its own dialog at its last edit.
+std::u16string g_editText;
 
-BOOL CALLBACK Recording(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
+BOOL CALLBACK Recording(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         for (const char16_t* item : {u"Active", u"Inactive", u"Paused"}) {
             SendDlgItemMessageW(dlg, 11, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
@@ -57,6 +59,11 @@ BOOL CALLBACK Recording(HWND dlg, UINT message, WPARAM wParam, LPARAM) {
     }
     if (message == WM_COMMAND) {
         g_commands.push_back({LOWORD(wParam), HIWORD(wParam)});
+        if (HIWORD(wParam) == CBN_EDITCHANGE) {
+            WCHAR text[64] = {};
+            GetWindowTextW(reinterpret_cast<HWND>(lParam), text, 64);
+            g_editText = text;
+        }
         if (LOWORD(wParam) == IDOK) EndDialog(dlg, IDOK);
         return TRUE;
     }
@@ -349,6 +356,12 @@ TEST(Dialogs, TypedTextSelectsOnlyAnItemItMatches) {
         EXPECT_EQ(c.selection, selection);
         EXPECT_EQ(c.selection, handset::ReadCombo(d, box)->selection);
         EXPECT_EQ(CBN_EDITCHANGE, g_commands.back().second);
+        // Its own process reads the edit field through WM_GETTEXT; another
+        // reads the combo box's title, which is empty.
+        EXPECT_EQ(N(c.typed), N(g_editText));
+        WCHAR elsewhere[64] = u"junk";
+        d.Call([&] { GetWindowTextW(box, elsewhere, 64); });
+        EXPECT_EQ("", N(elsewhere));
     }
 }
 
