@@ -20,6 +20,61 @@ uint64_t ConnectedAt(Phone& p) {
     return 0;
 }
 
+// Where the lock picture's number line has black pixels: the number's
+// glyphs, as nothing under the veil is that dark.
+std::vector<int> NumberInk(Phone& p) {
+    const handset::Screen& screen = p.d.Get<handset::Screen>();
+    std::vector<int> ink;
+    for (int y = 10; y < 30; ++y)
+        for (int x = 0; x < 240; ++x)
+            if (screen.Pixel(x, y) == 0) ink.push_back(y * 240 + x);
+    return ink;
+}
+
+// The number's ink when a lone call from it is locked.
+std::vector<int> NumberInkOfALoneCall(const char16_t* number) {
+    Phone p;
+    p.Start();
+    p.Net().ScheduleIncoming(1000, p.cell, number, handset::CallPlan{.ringMs = 2000});
+    p.d.RunFor(kConnectedAt + 2000);
+    return NumberInk(p);
+}
+
+void SaveShot(Phone& p, const char* name) {
+    std::string path = std::string(SHOT_DIR) + "/" + name, error;
+    EXPECT_TRUE(
+        p.d.Get<handset::Screen>().SaveScreenshot(path, handset::Screen::Shot::Seen, &error))
+        << error;
+}
+
+const char16_t kSecondNumber[] = u"5550199";
+
+struct TwoCalls {
+    handset::CallId anna = 0, second = 0;
+};
+
+// Anna's call is locked; at `ringsAt` a second call rings and brings the
+// Phone program in front; 2 s later it is answered, Anna put on hold.
+TwoCalls ASecondCallDuringALock(Phone& p, uint64_t ringsAt) {
+    TwoCalls calls;
+    calls.anna = p.CallFromAnna(1000, 600000);
+    p.d.RunFor(ringsAt - p.d.Now());
+    calls.second = p.Net().Incoming(p.cell, kSecondNumber);
+    p.d.RunFor(2000);
+    EXPECT_EQ(handset::apps::PhoneWindow(p.d), p.Windows().Foreground()) << "it rings in front";
+    p.Net().Hold(calls.anna);
+    p.Net().Connect(calls.second);
+    p.d.RunFor(1000);
+    EXPECT_TRUE(p.LockShown());
+    EXPECT_EQ(g_lockState.lockWindow, p.Windows().Foreground()) << "locked again";
+    return calls;
+}
+
+handset::CallId NamedCall(Phone& p) {
+    const auto* handle = p.Net().FindCallHandle(g_lockState.activeCall);
+    return handle ? handle->call : 0;
+}
+
 } // namespace
 
 TEST(LockProgram, ADefaultLockSignalsDarkensAndTimesAsSet) {
@@ -153,4 +208,84 @@ TEST(LockProgram, AMonitorThatCannotStartIsReportedInABox) {
     handset::AnswerMessageBox(p.d, IDOK);
     EXPECT_TRUE(p.d.RunUntilExit(p.pid, 1000));
     EXPECT_TRUE(p.SoundStarts(kLockSoundBytes).empty()) << "no start sound";
+}
+
+// The held caller hangs up while the second call goes on: the screen stays
+// locked over it, showing its number, and the drop timer ends it, not the
+// call that has gone.
+TEST(LockProgram, TheHeldCallerHangingUpLeavesTheSecondCallLocked) {
+    const std::vector<int> secondInk = NumberInkOfALoneCall(kSecondNumber);
+    ASSERT_FALSE(secondInk.empty());
+    Phone p;
+    p.SetSetting(u"TurnOffScr", 0);
+    p.SetSetting(u"DropIncoming", 1); // 25 s from the first lock
+    p.Start();
+    TwoCalls calls = ASecondCallDuringALock(p, 6000);
+    p.Net().HangUp(calls.anna);
+    p.d.RunFor(1000);
+    ASSERT_TRUE(p.LockShown()) << "still locked";
+    Tap(p.d, handset::Centre(handset::apps::PhoneButtonRect(p.d, handset::apps::PhoneButton::End)));
+    p.d.RunFor(500);
+    EXPECT_EQ(DWORD(LINECALLSTATE_CONNECTED), p.Net().Call(calls.second).state)
+        << "End is not pressed through the lock";
+    EXPECT_EQ(calls.second, NamedCall(p));
+    EXPECT_EQ(secondInk, NumberInk(p)) << "the second caller's number on the picture";
+    SaveShot(p, "two_calls_locked.png");
+
+    p.d.RunFor(25000);
+    std::vector<uint64_t> dropped;
+    for (const auto* e : p.d.timeline().Find("call.drop"))
+        dropped.push_back(e->Number("call"));
+    EXPECT_EQ(std::vector<uint64_t>{calls.second}, dropped);
+    EXPECT_EQ(nullptr, g_lockState.lockWindow) << "unlocked when the dropped call ended";
+}
+
+// The second call ends and only Anna, on hold, is left: the screen unlocks,
+// so that she can be taken back; taking her back locks it again.
+TEST(LockProgram, WhenOnlyAHeldCallIsLeftTheScreenUnlocks) {
+    Phone p;
+    p.SetSetting(u"TurnOffScr", 0);
+    p.Start();
+    TwoCalls calls = ASecondCallDuringALock(p, 6000);
+    p.Net().HangUp(calls.second);
+    p.d.RunFor(1000);
+    EXPECT_EQ(nullptr, g_lockState.lockWindow);
+    p.Net().Resume(calls.anna);
+    p.d.RunFor(1000);
+    EXPECT_TRUE(p.LockShown());
+    EXPECT_EQ(calls.anna, NamedCall(p));
+}
+
+// A second call rings while the lock is in front: the Phone program must be
+// seen, whether the screen had gone dark already or its screen-off time
+// comes while the call rings. Answered, the call locks as usual.
+TEST(LockProgram, ACallRingingInFrontOfTheLockIsLit) {
+    struct Case {
+        int line;
+        uint64_t ringsAt; // the screen goes dark at 8792
+        const char* shot;
+    } cases[] = {
+        {__LINE__, 10000, "dark_then_second_call_rings.png"},
+        {__LINE__, 7000, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Phone p;
+        p.Start();
+        handset::CallId anna = p.CallFromAnna(1000, 600000);
+        p.d.RunFor(c.ringsAt - p.d.Now());
+        EXPECT_EQ(c.ringsAt > 8792, g_lockState.backlightOff);
+        handset::CallId second = p.Net().Incoming(p.cell, kSecondNumber);
+        p.d.RunFor(2000);
+        EXPECT_EQ(handset::apps::PhoneWindow(p.d), p.Windows().Foreground());
+        EXPECT_TRUE(p.d.Get<handset::Power>().BacklightOn());
+        EXPECT_FALSE(p.d.Get<handset::Power>().BacklightForced());
+        EXPECT_FALSE(g_lockState.backlightOff);
+        if (c.shot) SaveShot(p, c.shot);
+        p.Net().Hold(anna);
+        p.Net().Connect(second);
+        p.d.RunFor(1000);
+        EXPECT_EQ(g_lockState.lockWindow, p.Windows().Foreground()) << "locked again";
+        EXPECT_TRUE(p.d.Get<handset::Power>().BacklightOn());
+    }
 }
