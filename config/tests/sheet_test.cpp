@@ -311,7 +311,7 @@ TEST(SettingsSheet, StateInactiveAsksEveryThreadToQuitAndWaitsTwoSecondsAtMost) 
         std::u16string after;
     } cases[] = {
         {__LINE__, false, 0, u"Inactive"},
-        {__LINE__, true, LOCK_STOP_TIMEOUT_MS, u"Active"},
+        {__LINE__, true, 2000, u"Active"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "line " << c.line);
@@ -353,7 +353,7 @@ TEST(SettingsSheet, StateStartsAndStopsTheRealLockProgram) {
     EXPECT_EQ(kSaved, p.Box());
     EXPECT_FALSE(p.LockRunning());
     uint64_t applied = p.d.timeline().Find("menubar.command").back()->t;
-    EXPECT_LT(p.d.timeline().Find("msgbox.show").back()->t - applied, LOCK_STOP_TIMEOUT_MS);
+    EXPECT_LT(p.d.timeline().Find("msgbox.show").back()->t - applied, 2000u);
     p.Answer();
     EXPECT_EQ(u"Inactive", p.Combo(1003).text);
     EXPECT_EQ(1u, p.LockStarts());
