@@ -37,7 +37,6 @@ struct Demo {
 };
 
 void Run(lockprogram::ScreenSize size, const std::filesystem::path& dir) {
-    std::filesystem::create_directories(dir);
     lockprogram::Phone p(size);
     Demo demo{p, dir};
     std::printf("%dx%d at %d dpi:\n", size.width, size.height, size.dpi);
@@ -108,8 +107,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: demo OUTDIR\n");
         return 2;
     }
-    std::filesystem::path out(argv[1]);
-    Run({}, out / "240x320");
-    Run({480, 640, 192}, out / "480x640");
+    const std::filesystem::path out(argv[1]);
+    const std::filesystem::path small = out / "240x320", large = out / "480x640";
+    for (const auto& dir : {small, large}) {
+        std::error_code error;
+        std::filesystem::create_directories(dir, error);
+        if (error) {
+            std::fprintf(stderr, "demo: cannot create %s: %s\n", dir.string().c_str(),
+                         error.message().c_str());
+            return 1;
+        }
+    }
+    Run({}, small);
+    Run({480, 640, 192}, large);
     return 0;
 }

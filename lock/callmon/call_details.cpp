@@ -18,6 +18,10 @@ BOOL CopyCallInfoText(const LINECALLINFO* info, DWORD bufferSize, DWORD offset, 
 }
 
 BOOL ReadCallDetails(HCALL call) {
+    return ReadCallDetailsSince(call, GetTickCount());
+}
+
+BOOL ReadCallDetailsSince(HCALL call, DWORD connectedTick) {
     LINECALLINFO* info = (LINECALLINFO*)LocalAlloc(LMEM_FIXED, kCallInfoSize);
     if (info == NULL) return FALSE;
     memset(info, 0, kCallInfoSize);
@@ -30,7 +34,7 @@ BOOL ReadCallDetails(HCALL call) {
     // Every origin but outbound (inbound, internal, unknown, ...) counts as incoming.
     g_lockState.isIncoming = (info->dwOrigin & LINECALLORIGIN_OUTBOUND) == 0;
     g_lockState.activeCall = call;
-    g_lockState.callStartTick = GetTickCount();
+    g_lockState.callStartTick = connectedTick;
     g_lockState.callNumber[0] = 0;
     g_lockState.callerName[0] = 0;
 

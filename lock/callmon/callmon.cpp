@@ -24,6 +24,83 @@ BOOL LineNameIs(const LINEDEVCAPS* caps, DWORD bufferSize, LPCWSTR wanted) {
     return wcscmp(name, wanted) == 0;
 }
 
+// Posts to the main thread. A message its full queue refuses is kept and
+// posted again at the monitor's next wake; a newer message replaces it, as
+// only the latest word about the calls counts.
+void PostToMain(UINT message) {
+    g_monitor.undelivered = 0;
+    if (!PostThreadMessageW(g_monitor.mainThreadId, message, 0, 0)) g_monitor.undelivered = message;
+}
+
+SeenCall* FindSeenCall(HCALL call) {
+    for (int i = 0; i < SEEN_CALLS_MAX; ++i)
+        if (g_monitor.calls[i].call == call) return &g_monitor.calls[i];
+    return NULL;
+}
+
+void ForgetCall(HCALL call) {
+    SeenCall* seen = FindSeenCall(call);
+    if (seen != NULL) memset(seen, 0, sizeof *seen);
+}
+
+// The call's place, made when it is new. When every place is taken (calls
+// whose end never came), one not connected is given up first, else the
+// one connected longest ago.
+SeenCall* PlaceOfCall(HCALL call) {
+    SeenCall* place = FindSeenCall(call);
+    if (place == NULL) place = FindSeenCall(0);
+    for (int i = 0; i < SEEN_CALLS_MAX && place == NULL; ++i)
+        if (g_monitor.calls[i].state != LINECALLSTATE_CONNECTED) place = &g_monitor.calls[i];
+    if (place == NULL) {
+        DWORD now = GetTickCount();
+        place = &g_monitor.calls[0];
+        for (int i = 1; i < SEEN_CALLS_MAX; ++i)
+            if (now - g_monitor.calls[i].connectedTick > now - place->connectedTick)
+                place = &g_monitor.calls[i];
+    }
+    if (place->call != call) {
+        memset(place, 0, sizeof *place);
+        place->call = call;
+    }
+    return place;
+}
+
+// The voice call connected last among those still connected, or null.
+const SeenCall* LiveVoiceCall(void) {
+    const SeenCall* live = NULL;
+    DWORD now = GetTickCount();
+    for (int i = 0; i < SEEN_CALLS_MAX; ++i) {
+        const SeenCall* c = &g_monitor.calls[i];
+        if (c->call == 0 || c->state != LINECALLSTATE_CONNECTED || !c->voice) continue;
+        if (live == NULL || now - c->connectedTick < now - live->connectedTick) live = c;
+    }
+    return live;
+}
+
+// A call has ended. While another voice call is connected the screen stays
+// locked, and LockState names that call, so that the picture shows it and
+// a drop ends it rather than one that is gone.
+void OnCallEnded(void) {
+    const SeenCall* live = LiveVoiceCall();
+    if (live == NULL) {
+        g_lockState.activeCall = 0;
+        PostToMain(WM_UNLOCK_SCREEN);
+        return;
+    }
+    // The lock shows that call already; a repeated lock over the window
+    // would only veil its own picture a second time.
+    if (g_lockState.activeCall == live->call) return;
+    if (!ReadCallDetailsSince(live->call, live->connectedTick)) {
+        // Without its details the lock still names it: no number rather
+        // than the number of a call that has ended.
+        g_lockState.activeCall = live->call;
+        g_lockState.callStartTick = live->connectedTick;
+        g_lockState.callNumber[0] = 0;
+        g_lockState.callerName[0] = 0;
+    }
+    PostToMain(WM_LOCK_SCREEN);
+}
+
 } // namespace
 
 BOOL CopyTapiText(const void* structure, DWORD usedSize, DWORD bufferSize, DWORD offset, DWORD size,
@@ -120,25 +197,40 @@ BOOL WaitLineMessage(CellLine* cell, LINEMESSAGE* message) {
     return lineGetMessage(cell->lineApp, message, 0) == 0;
 }
 
+void OnCallState(HCALL call, DWORD state) {
+    if (state & LINECALLSTATE_DIALING) {
+        // An outgoing call locks when it connects, not while it is dialled.
+    } else if (state & LINECALLSTATE_CONNECTED) {
+        DWORD tick = GetTickCount();
+        SeenCall* seen = PlaceOfCall(call);
+        seen->state = LINECALLSTATE_CONNECTED;
+        seen->connectedTick = tick;
+        seen->voice = ReadCallDetailsSince(call, tick);
+        if (seen->voice) PostToMain(WM_LOCK_SCREEN);
+    } else if (state & LINECALLSTATE_DISCONNECTED) {
+        ForgetCall(call);
+        OnCallEnded();
+    } else if (state & LINECALLSTATE_IDLE) {
+        ForgetCall(call);
+    } else {
+        SeenCall* seen = FindSeenCall(call);
+        if (seen != NULL) seen->state = state; // on hold, say: no longer connected
+    }
+}
+
 DWORD WINAPI CallMonitorThread(LPVOID) {
     if (g_monitor.stopEvent == NULL) return (DWORD)-1;
     if (!OpenCellLine(&g_monitor.line)) return (DWORD)-1;
+    memset(g_monitor.calls, 0, sizeof g_monitor.calls);
+    g_monitor.undelivered = 0;
     for (;;) {
         // Anything but a time-out (the event set, or a broken wait) ends the watch.
         if (WaitForSingleObject(g_monitor.stopEvent, 1) != WAIT_TIMEOUT) break;
+        if (g_monitor.undelivered != 0) PostToMain(g_monitor.undelivered);
         LINEMESSAGE message;
         if (!WaitLineMessage(&g_monitor.line, &message)) continue;
         if (message.dwMessageID != LINE_CALLSTATE) continue;
-        DWORD state = (DWORD)message.dwParam1;
-        if (state & LINECALLSTATE_DIALING) {
-            // An outgoing call locks when it connects, not while it is dialled.
-        } else if (state & LINECALLSTATE_CONNECTED) {
-            if (ReadCallDetails((HCALL)message.hDevice))
-                PostThreadMessageW(g_monitor.mainThreadId, WM_LOCK_SCREEN, 0, 0);
-        } else if (state & LINECALLSTATE_DISCONNECTED) {
-            g_lockState.activeCall = 0;
-            PostThreadMessageW(g_monitor.mainThreadId, WM_UNLOCK_SCREEN, 0, 0);
-        }
+        OnCallState((HCALL)message.hDevice, (DWORD)message.dwParam1);
     }
     CloseCellLine(&g_monitor.line);
     return 0;

@@ -20,12 +20,25 @@ struct CellLine {
     HANDLE messageEvent; // set by TAPI while messages wait; TAPI's own, never closed here
 };
 
+// A call the monitor has heard of on the line and that has not ended yet.
+// The monitor sees every state change, so it keeps these itself to know,
+// when one call ends, whether another is still connected.
+struct SeenCall {
+    HCALL call;          // 0: a free place
+    DWORD state;         // the last LINECALLSTATE reported for it
+    DWORD connectedTick; // GetTickCount when it last became connected
+    BOOL voice;          // that connection was a voice call whose details were read
+};
+#define SEEN_CALLS_MAX 8 // a phone holds two or three calls at most
+
 // The monitor's program-wide record; the main thread starts and stops it.
 struct CallMonitor {
     HANDLE stopEvent; // manual reset, set by the main thread to end the monitor
     HANDLE thread;
     DWORD mainThreadId; // written before the thread first runs
     CellLine line;
+    SeenCall calls[SEEN_CALLS_MAX];
+    UINT undelivered; // the last message the main thread's queue refused; 0 for none
 };
 extern CallMonitor g_monitor;
 
@@ -51,10 +64,16 @@ DWORD FindLineDevice(HLINEAPP lineApp, DWORD deviceCount, DWORD lowVersion, DWOR
                      LPCWSTR wantedName);
 // Waits for a line message for up to LINE_MESSAGE_WAIT_MS; TRUE when one was fetched.
 BOOL WaitLineMessage(CellLine* cell, LINEMESSAGE* message);
+// Acts on one LINE_CALLSTATE: locks for a connected voice call; when a call
+// is disconnected, locks for a voice call still connected on the line or
+// else unlocks.
+void OnCallState(HCALL call, DWORD state);
 
 // Call details (call_details.cpp). TRUE when the call is a voice call whose
 // direction, handle, start tick, number and contact name are now in LockState.
 BOOL ReadCallDetails(HCALL call);
+// The same for a call connected at connectedTick.
+BOOL ReadCallDetailsSince(HCALL call, DWORD connectedTick);
 BOOL IsIncomingCall(void);
 // CopyTapiText for the call information.
 BOOL CopyCallInfoText(const LINECALLINFO* info, DWORD bufferSize, DWORD offset, DWORD size,

@@ -29,11 +29,27 @@ struct WaveImage {
 // cleared first, and again when the parse fails.
 BOOL ParseWaveImage(WaveImage* image, const void* bytes, DWORD size);
 
+// The one playback. Its header lives here, not in PlayWaveResource's frame:
+// an output that cannot be stopped keeps the header after PlayWaveResource
+// has returned, and the driver writes to it when the buffer ends. The
+// output and the callback's event stay with it until the output lets go.
+struct WavePlayback {
+    HANDLE done;     // set by the callback at WOM_DONE; null when none
+    HWAVEOUT output; // null when closed
+    WAVEHDR header;  // the driver's while WHDR_PREPARED is set
+};
+extern WavePlayback g_wavePlayback;
+
 // Plays the module's WAVE resource and returns when it is done, after at
 // most WAVE_WAIT_MS; a sound still playing then is stopped. keepVolume
 // leaves the stream's volume alone (else FULL_STREAM_VOLUME); forceSpeaker
-// routes it to the loudspeaker. Every failure ends it silently.
+// routes it to the loudspeaker. Every failure ends it silently. While an
+// earlier sound's output cannot be given back, nothing is played.
 void PlayWaveResource(HINSTANCE instance, UINT resourceId, BOOL keepVolume, BOOL forceSpeaker);
+// Stops, unprepares and closes the playback's output, then closes its
+// event; TRUE when nothing is held any more. FALSE, with everything kept
+// for a later try, while the output still holds the header.
+BOOL ReleaseWavePlayback(void);
 
 // The output's callback: WOM_DONE ends PlayWaveResource's wait.
 void CALLBACK WaveOutCallback(HWAVEOUT output, UINT message, DWORD_PTR instance, DWORD_PTR param1,

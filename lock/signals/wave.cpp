@@ -6,10 +6,6 @@
 
 namespace {
 
-// The event PlayWaveResource waits on; set by the callback. Null while no
-// playback runs.
-HANDLE g_waveDone = NULL;
-
 DWORD ReadLe32(const BYTE* p) {
     return (DWORD)p[0] | (DWORD)p[1] << 8 | (DWORD)p[2] << 16 | (DWORD)p[3] << 24;
 }
@@ -19,6 +15,8 @@ WORD ReadLe16(const BYTE* p) {
 }
 
 } // namespace
+
+WavePlayback g_wavePlayback;
 
 BOOL ParseWaveImage(WaveImage* image, const void* bytes, DWORD size) {
     memset(image, 0, sizeof *image);
@@ -62,25 +60,49 @@ BOOL ParseWaveImage(WaveImage* image, const void* bytes, DWORD size) {
 
 void CALLBACK WaveOutCallback(HWAVEOUT output, UINT message, DWORD_PTR instance, DWORD_PTR param1,
                               DWORD_PTR param2) {
-    if (message == WOM_DONE && g_waveDone) SetEvent(g_waveDone);
+    if (message == WOM_DONE && g_wavePlayback.done) SetEvent(g_wavePlayback.done);
+}
+
+BOOL ReleaseWavePlayback(void) {
+    WavePlayback& wave = g_wavePlayback;
+    if (wave.output != NULL) {
+        // An output the driver no longer knows (MMSYSERR_INVALHANDLE) holds
+        // nothing any more.
+        if (wave.header.dwFlags & WHDR_PREPARED) {
+            if (!(wave.header.dwFlags & WHDR_DONE)) waveOutReset(wave.output);
+            MMRESULT r = waveOutUnprepareHeader(wave.output, &wave.header, sizeof wave.header);
+            if (r != MMSYSERR_NOERROR && r != MMSYSERR_INVALHANDLE) return FALSE;
+        }
+        MMRESULT r = waveOutClose(wave.output);
+        if (r != MMSYSERR_NOERROR && r != MMSYSERR_INVALHANDLE) return FALSE;
+        wave.output = NULL;
+    }
+    memset(&wave.header, 0, sizeof wave.header);
+    // Closed only now, so that the callback always finds its event.
+    if (wave.done != NULL) {
+        CloseHandle(wave.done);
+        wave.done = NULL;
+    }
+    return TRUE;
 }
 
 void PlayWaveResource(HINSTANCE instance, UINT resourceId, BOOL keepVolume, BOOL forceSpeaker) {
+    // A sound before this one that could not be stopped still holds the
+    // output: this one is skipped until that lets go.
+    if (!ReleaseWavePlayback()) return;
+    WavePlayback& wave = g_wavePlayback;
     WaveImage image;
     WAVEFORMATEX format;
-    WAVEHDR header;
     memset(&image, 0, sizeof image);
     memset(&format, 0, sizeof format);
-    memset(&header, 0, sizeof header);
 
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCE(resourceId), TEXT("WAVE"));
     if (!found) return;
     const void* bytes = LoadResource(instance, found);
     if (!bytes) return;
 
-    HWAVEOUT output = NULL;
-    g_waveDone = CreateEventW(NULL, TRUE, FALSE, NULL);
-    if (g_waveDone && ParseWaveImage(&image, bytes, SizeofResource(instance, found))) {
+    wave.done = CreateEventW(NULL, TRUE, FALSE, NULL);
+    if (wave.done && ParseWaveImage(&image, bytes, SizeofResource(instance, found))) {
         const BYTE* f = image.formatBlock;
         format.wFormatTag = ReadLe16(f);
         format.nChannels = ReadLe16(f + 2);
@@ -88,30 +110,25 @@ void PlayWaveResource(HINSTANCE instance, UINT resourceId, BOOL keepVolume, BOOL
         format.nAvgBytesPerSec = ReadLe32(f + 8);
         format.nBlockAlign = ReadLe16(f + 12);
         format.wBitsPerSample = ReadLe16(f + 14);
-        if (waveOutOpen(&output, WAVE_MAPPER, &format, (DWORD_PTR)WaveOutCallback, 0,
+        if (waveOutOpen(&wave.output, WAVE_MAPPER, &format, (DWORD_PTR)WaveOutCallback, 0,
                         CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
-            output = NULL;
+            wave.output = NULL;
     }
-    if (output) {
+    if (wave.output) {
         // Routing and volume are requests a driver may not support.
-        waveOutMessage(output, MM_WOM_SETSECONDARYGAINCLASS, SIGNAL_GAIN_CLASS, 0);
-        if (forceSpeaker) waveOutMessage(output, MM_WOM_FORCESPEAKER, TRUE, 0);
-        if (!keepVolume) waveOutSetVolume(output, FULL_STREAM_VOLUME);
-        header.lpData = (LPSTR)image.data;
-        header.dwBufferLength = image.dataLength;
-        if (waveOutPrepareHeader(output, &header, sizeof header) == MMSYSERR_NOERROR) {
-            waveOutWrite(output, &header, sizeof header);
-            WaitForSingleObject(g_waveDone, WAVE_WAIT_MS);
-            // A sound still playing would keep the header and the output
-            // from being given back: stop it first.
-            if (!(header.dwFlags & WHDR_DONE)) waveOutReset(output);
-            waveOutUnprepareHeader(output, &header, sizeof header);
+        waveOutMessage(wave.output, MM_WOM_SETSECONDARYGAINCLASS, SIGNAL_GAIN_CLASS, 0);
+        if (forceSpeaker) waveOutMessage(wave.output, MM_WOM_FORCESPEAKER, TRUE, 0);
+        if (!keepVolume) waveOutSetVolume(wave.output, FULL_STREAM_VOLUME);
+        wave.header.lpData = (LPSTR)image.data;
+        wave.header.dwBufferLength = image.dataLength;
+        if (waveOutPrepareHeader(wave.output, &wave.header, sizeof wave.header) ==
+            MMSYSERR_NOERROR) {
+            waveOutWrite(wave.output, &wave.header, sizeof wave.header);
+            WaitForSingleObject(wave.done, WAVE_WAIT_MS);
         }
-        waveOutClose(output);
     }
     memset(&image, 0, sizeof image);
-    if (g_waveDone) {
-        CloseHandle(g_waveDone);
-        g_waveDone = NULL;
-    }
+    // A sound still playing is stopped; one that cannot be stopped keeps
+    // the output and the header until a later sound gets them back.
+    ReleaseWavePlayback();
 }

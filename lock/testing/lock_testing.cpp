@@ -12,10 +12,12 @@
 #include "lock_resources.h"
 #include "res/resources.h"
 #include "shell/install.h"
+#include "signals/signals.h"
 
 void ResetLockProgramGlobals() {
     std::memset(&g_lockState, 0, sizeof g_lockState);
     std::memset(&g_monitor, 0, sizeof g_monitor);
+    std::memset(&g_wavePlayback, 0, sizeof g_wavePlayback);
 }
 
 void RegisterLockProgram(handset::Device& d) {

@@ -89,8 +89,10 @@ void OnIntervalSignal(SettingsKey& key) {
     GiveSignal(ReadRegularSoundType(key), SIGNAL_ELAPSED);
 }
 
+// Darkens the screen only while the lock is in front: a program that came
+// in front of it (the Phone program with a second call) must stay visible.
 void OnScreenOff(HWND window) {
-    if (!g_lockState.backlightOff) {
+    if (!g_lockState.backlightOff && GetForegroundWindow() == window) {
         BacklightOff();
         g_lockState.backlightOff = TRUE;
     }
@@ -118,6 +120,12 @@ BOOL OnTimer(HWND window, WPARAM id, SettingsKey& key) {
         break;
     }
     return FALSE;
+}
+
+// Another window came in front of a dark lock: it must be seen and used,
+// and only the lock window takes the keys that wake the screen.
+void OnDeactivate(void) {
+    if (g_lockState.backlightOff) WakeBacklight();
 }
 
 void OnDestroy(HWND window) {
@@ -187,6 +195,9 @@ LRESULT CALLBACK LockWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_TIMER:
         if (OnTimer(window, wParam, key)) return 0;
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) OnDeactivate();
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);

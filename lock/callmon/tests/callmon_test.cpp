@@ -101,12 +101,137 @@ TEST(CallMonitor, ResumedAndSecondCallsLockAgainWithTheirOwnDetails) {
     d.RunFor(1000);
     Net(d).HangUp(second);
     d.RunFor(1000);
-    ASSERT_EQ("lock lock lock unlock unlock ", Describe(main.Messages()));
+    // The second call, still connected when the first ended, kept the lock.
+    ASSERT_EQ("lock lock lock unlock ", Describe(main.Messages()));
     EXPECT_GT(main.seen[1].startTick, main.seen[0].startTick) << "a resumed call restarts the time";
     EXPECT_EQ(u"222222", main.seen[2].number);
     EXPECT_FALSE(main.seen[2].incoming);
     EXPECT_NE(main.seen[0].call, main.seen[2].call);
     main.Exit();
+}
+
+// Call A ("111111") is connected, then call B ("222222") comes; one of them
+// ends. While a voice call is still connected the screen stays locked and
+// LockState names that call, timed from its own connection.
+TEST(CallMonitor, WhenOneOfTwoCallsEndsTheLockStaysWithTheOneStillConnected) {
+    enum Second { Rejected, AnsweredWithAHeld, AnsweredBesideA };
+    struct Case {
+        int line;
+        Second second;
+        char ends;           // 'A' or 'B'
+        const char* failing; // fails from the end on, or null
+        std::string messages;
+        std::u16string number; // in LockState afterwards
+        char named;            // the call activeCall names: 'A', 'B' or 0
+    } cases[] = {
+        {__LINE__, Rejected, 'B', nullptr, "lock ", u"111111", 'A'},
+        // the held caller hangs up: the lock already shows B
+        {__LINE__, AnsweredWithAHeld, 'A', nullptr, "lock lock ", u"222222", 'B'},
+        // only the held call is left: the user must be able to take it back
+        {__LINE__, AnsweredWithAHeld, 'B', nullptr, "lock lock unlock ", u"222222", 0},
+        {__LINE__, AnsweredBesideA, 'B', nullptr, "lock lock lock ", u"111111", 'A'},
+        {__LINE__, AnsweredBesideA, 'A', nullptr, "lock lock ", u"222222", 'B'},
+        // A's details cannot be read again: no number rather than B's
+        {__LINE__, AnsweredBesideA, 'B', "lineGetCallInfo", "lock lock lock ", u"", 'A'},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
+        Device d;
+        DWORD line = Net(d).AddLine(u"Cellular Line", handset::LineConfig{.maxActiveCalls = 2});
+        MainThread main(d);
+        CallId a = Net(d).Incoming(line, u"111111");
+        d.RunFor(1000);
+        Net(d).Connect(a);
+        d.RunFor(4000);
+        CallId b = Net(d).Incoming(line, u"222222");
+        d.RunFor(1000);
+        if (c.second == AnsweredWithAHeld) Net(d).Hold(a);
+        if (c.second != Rejected) Net(d).Connect(b);
+        d.RunFor(1000);
+        if (c.failing) d.faults().FailAlways(c.failing, static_cast<DWORD>(LINEERR_NOMEM));
+        Net(d).HangUp(c.ends == 'A' ? a : b,
+                      c.second == Rejected ? LINEDISCONNECTMODE_REJECT : LINEDISCONNECTMODE_NORMAL);
+        d.RunFor(1000);
+        d.faults().Clear();
+
+        EXPECT_EQ(c.messages, Describe(main.Messages()));
+        EXPECT_EQ(c.number, std::u16string(g_lockState.callNumber));
+        const auto* named = Net(d).FindCallHandle(g_lockState.activeCall);
+        EXPECT_EQ(c.named == 'A' ? a : c.named == 'B' ? b : 0u, named ? named->call : 0u);
+        if (c.named == 'A') {
+            EXPECT_EQ(main.seen[0].startTick, g_lockState.callStartTick)
+                << "A's time counts from A's connection";
+        }
+        main.Exit();
+    }
+}
+
+// Calls the line never reports ended fill every place the monitor keeps;
+// twelve at once overrun nothing, and the last connected keeps the lock.
+TEST(CallMonitor, TwelveCallsAtOnceOverrunNothing) {
+    Device d;
+    DWORD line = Net(d).AddLine(u"Cellular Line", handset::LineConfig{.maxActiveCalls = 12});
+    MainThread main(d);
+    std::vector<CallId> calls;
+    for (int i = 0; i < 12; ++i) {
+        calls.push_back(Net(d).Incoming(line, u"55501" + handset::Widen(std::to_string(10 + i))));
+        Net(d).Connect(calls.back());
+        d.RunFor(1000);
+    }
+    for (CallId call : calls) {
+        Net(d).HangUp(call);
+        d.RunFor(1000);
+    }
+    std::string locks;
+    for (int i = 0; i < 12; ++i)
+        locks += "lock ";
+    EXPECT_EQ(locks + "unlock ", Describe(main.Messages()));
+    EXPECT_EQ(0u, g_lockState.activeCall);
+    main.Exit();
+}
+
+// The main thread's queue refuses a post: the message is posted again at
+// each of the monitor's wakes until it goes; a lock for a new call takes
+// the place of an unlock still waiting.
+TEST(CallMonitor, AMessageTheQueueRefusesIsPostedAgainUntilDelivered) {
+    struct Case {
+        int line;
+        unsigned refusals; // of the posts from the hang-up on
+        bool newCall;      // connects 700 ms after the hang-up, the queue full until 710
+        std::string messages;
+        uint64_t lastAt; // the last message, after the hang-up
+    } cases[] = {
+        {__LINE__, 1, false, "lock unlock ", 1},
+        // refused at the hang-up and at the wakes 1, 2 and 503 ms after it
+        {__LINE__, 4, false, "lock unlock ", 1004},
+        {__LINE__, 1000, true, "lock lock ", 1204},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
+        Device d;
+        DWORD line = Net(d).AddStandardLines();
+        MainThread main(d);
+        CallId call = Net(d).Incoming(line, u"5550100");
+        Net(d).Connect(call);
+        d.RunFor(1000);
+        d.faults().Add({.function = "PostThreadMessageW",
+                        .error = ERROR_NOT_ENOUGH_MEMORY,
+                        .nth = 1,
+                        .times = c.refusals,
+                        .pid = main.pid});
+        uint64_t hungUp = d.Now();
+        Net(d).HangUp(call);
+        if (c.newCall) {
+            d.RunFor(700);
+            Net(d).Connect(Net(d).Incoming(line, u"5550101"));
+            d.RunFor(10);
+            d.faults().Clear();
+        }
+        d.RunFor(3000);
+        EXPECT_EQ(c.messages, Describe(main.Messages()));
+        EXPECT_EQ(c.lastAt, main.seen.back().at - hungUp);
+        main.Exit();
+    }
 }
 
 TEST(CallMonitor, DataCallNeverLocks) {

@@ -23,6 +23,12 @@ using handset::Device;
 using handset::Playback;
 using handset::Power;
 
+// AddressSanitizer gives each frame of this program a place of its own on
+// a fake stack, so that a write into a frame that has returned is caught.
+extern "C" const char* __asan_default_options() {
+    return "detect_stack_use_after_return=1";
+}
+
 namespace {
 
 const char16_t kTessaril[] = u"\\Program Files\\Tessaril\\Tessaril.exe";
@@ -157,6 +163,50 @@ TEST(PlayWaveResource, PlaysTheSignalsAsAskedAndStopsWhatOutlastsTheWait) {
         EXPECT_EQ(1000u + c.tookMs, p.end);
         EXPECT_EQ(c.finished, p.finished);
         EXPECT_EQ(c.bytes, p.PlayedBytes(p.end));
+    }
+}
+
+// The wait ends before the sound (the wait fails, or the sound outlasts
+// it) and the output cannot be stopped, so PlayWaveResource returns while
+// the output still plays the buffer, whose end the driver then marks in the
+// buffer's header: a header in PlayWaveResource's frame would be written
+// after the frame is gone (AddressSanitizer reports it, its fake stack
+// keeping returned frames apart). The next sound gets the output back.
+TEST(PlayWaveResource, AnOutputThatCannotBeStoppedWritesIntoNoReturnedFrame) {
+    struct Case {
+        int line;
+        const char16_t* program; // its WAVE 131
+        bool waitFails;
+        uint64_t firstEnd; // when the first sound played out
+    } cases[] = {
+        {__LINE__, kTessaril, true, 1792}, // the chime, 0.8 s
+        {__LINE__, kOther, false, 4000},   // 3 s
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Phone phone;
+        phone.d.RunFor(1000);
+        int outputsAfter = -1;
+        DWORD pid = phone.Run(c.program, [&](HINSTANCE instance) {
+            auto& faults = handset::Platform::Current().faults();
+            DWORD self = GetCurrentProcessId();
+            if (c.waitFails)
+                faults.Add({.function = "WaitForSingleObject",
+                            .error = ERROR_INVALID_HANDLE,
+                            .nth = 1,
+                            .pid = self});
+            faults.Add({.function = "waveOutReset", .error = MMSYSERR_NODRIVER, .pid = self});
+            PlayWaveResource(instance, 131, TRUE, TRUE);
+            faults.Clear();
+            Sleep(5000); // the first sound plays out meanwhile
+            PlayWaveResource(instance, 131, TRUE, TRUE);
+            outputsAfter = phone.d.Held(self, handset::kWaveOut);
+        });
+        EXPECT_EQ(0, outputsAfter) << "the first output was closed too";
+        EXPECT_NOTHING_HELD(phone.d, pid);
+        ASSERT_EQ(2u, phone.Playbacks().size());
+        EXPECT_TRUE(phone.Playbacks()[0].finished);
+        EXPECT_EQ(c.firstEnd, phone.Playbacks()[0].end);
     }
 }
 
