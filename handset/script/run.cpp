@@ -379,11 +379,15 @@ class Runner {
         if (e.mode == step::Expect::Mode::Within && !seen.ok) {
             Advance(e.ms, [&] { return Check(e.condition).ok; });
             seen = Check(e.condition);
-        } else if (e.mode == step::Expect::Mode::For && seen.ok) {
+        } else if (e.mode == step::Expect::Mode::For) {
+            // The line takes its whole time whatever it sees, so that the
+            // times of the lines after it stay as the script says.
             Ms end = d_.Now() + e.ms;
-            Advance(e.ms, [&] { return !Check(e.condition).ok; });
-            seen = Check(e.condition);
-            if (d_.Now() < end) Advance(end - d_.Now()); // the line keeps its length
+            if (seen.ok) {
+                Advance(e.ms, [&] { return !Check(e.condition).ok; });
+                seen = Check(e.condition);
+            }
+            if (d_.Now() < end && out_.stopped.empty()) Advance(end - d_.Now());
         }
         if (seen.ok || !out_.stopped.empty()) return {};
         std::string when = e.mode == step::Expect::Mode::Within ? " within " + FormatMs(e.ms)
