@@ -407,6 +407,14 @@ constexpr int kLaneHeight = 22;
 constexpr int kAxisHeight = 24;
 constexpr int kLabelWidth = 190;
 
+// White on dark fills, near black on light ones.
+const char* TextOn(const std::string& fill) {
+    unsigned rgb = 0;
+    std::sscanf(fill.c_str(), "#%6x", &rgb);
+    double luminance = 0.299 * (rgb >> 16) + 0.587 * ((rgb >> 8) & 255) + 0.114 * (rgb & 255);
+    return luminance > 150 ? "#212529" : "#ffffff";
+}
+
 std::string Num(double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.1f", v);
@@ -452,7 +460,8 @@ std::string ChartHtml(const ChartData& data) {
                   << kLaneHeight - 6 << "\" fill=\"" << b.colour << "\"/>";
             if (!b.label.empty() && w > double(b.label.size()) * 6.5 + 6)
                 chart << "<text x=\"" << Num(left + 3) << "\" y=\"" << top + 15
-                      << "\" class=\"in-bar\">" << Escape(b.label) << "</text>";
+                      << "\" class=\"in-bar\" fill=\"" << TextOn(b.colour) << "\">"
+                      << Escape(b.label) << "</text>";
             chart << "</g>";
         }
         for (const Tick& t : lane.ticks) {
@@ -512,7 +521,7 @@ h2 { margin: 0 0 8px; font-size: 17px; }
 .labels text { fill: #343a40; }
 .chart .even { fill: #ffffff; } .chart .odd { fill: #f1f3f5; }
 .chart .grid { stroke: #dee2e6; } .chart .axis { fill: #868e96; }
-.chart .in-bar { fill: white; font-size: 11px; pointer-events: none; }
+.chart .in-bar { font-size: 11px; pointer-events: none; }
 .chart .open { cursor: zoom-in; stroke: white; stroke-width: 1.5; }
 .legend span { margin-right: 10px; white-space: nowrap; }
 .legend i { display: inline-block; width: 10px; height: 10px; margin-right: 4px; }
@@ -651,18 +660,21 @@ std::string ReportHtml(const Script& s, const Outcome& o, Device& d) {
     h << "</section>\n";
 
     // The settings at the start and at the end.
-    h << "<section id=\"settings\"><h2>Settings</h2><table><tr><th>setting</th><th>at the "
-         "start</th><th>at the end</th></tr>";
+    h << "<section id=\"settings\"><h2>Settings</h2><p>As the settings sheet shows them, with "
+         "the stored index; those that changed during the run are marked.</p><table><tr>"
+         "<th>setting</th><th>at the start</th><th>at the end</th></tr>";
     const auto& settings = Settings();
     for (size_t i = 0; i < settings.size(); ++i) {
+        // What the programs read: the stored value, or the default where none is.
+        auto effective = [&](int64_t v) {
+            return v != kNotStored ? DWORD(v) : settings[i].defaultIndex;
+        };
         auto show = [&](int64_t v) {
-            return v != kNotStored
-                       ? ShowSetting(settings[i], DWORD(v))
-                       : "not stored: " + ShowSetting(settings[i], settings[i].defaultIndex);
+            return ShowSetting(settings[i], effective(v)) + (v != kNotStored ? "" : ", not stored");
         };
         int64_t start = i < o.settingsStart.size() ? o.settingsStart[i] : kNotStored;
         int64_t end = i < o.settingsEnd.size() ? o.settingsEnd[i] : kNotStored;
-        h << "<tr" << (start != end ? " class=\"changed\"" : "") << "><td>"
+        h << "<tr" << (effective(start) != effective(end) ? " class=\"changed\"" : "") << "><td>"
           << Escape(Narrow(settings[i].name)) << "</td><td>" << Escape(show(start)) << "</td><td>"
           << Escape(show(end)) << "</td></tr>";
     }
