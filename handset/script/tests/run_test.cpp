@@ -102,6 +102,30 @@ TEST(Run, AFailedLineSaysWhatItSawAndTheRunGoesOn) {
     }
 }
 
+TEST(Run, ThePictureExpectationComparesTheScreenWithAStoredShot) {
+    Outcome first = RunText("shot today\n", "picture");
+    fs::path stored = fs::path(TEST_OUT_DIR) / "today.png";
+    fs::copy_file(first.dir / "01-today.png", stored, fs::copy_options::overwrite_existing);
+    struct Case {
+        int line;
+        std::string text;
+        const char* seen; // "" when it holds
+    } cases[] = {
+        {__LINE__, "expect screen like " + stored.string() + "\n", ""},
+        {__LINE__, "install\nstart TessarilCfg\nexpect screen like " + stored.string() + "\n",
+         "pixels differ, the first at 210,4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Outcome o = RunText(c.text, "picture");
+        EXPECT_EQ(*c.seen == 0, o.Passed());
+        if (*c.seen) {
+            EXPECT_NE(std::string::npos, o.steps.back().message.find(c.seen))
+                << o.steps.back().message;
+        }
+    }
+}
+
 TEST(Run, ARunawayScenarioStopsAtItsLimitNamingTheLine) {
     struct Case {
         int line;
