@@ -17,7 +17,8 @@
 // Telephony follows the Android emulator console's gsm words: `gsm call N`
 // (an incoming call), `gsm accept N` (answered; a held call resumed),
 // `gsm hold N`, `gsm busy N`, `gsm cancel N` (the far end hangs up); `dial
-// N` is a call placed from the phone. The words are listed in kWords.
+// N` is a call placed from the phone. The words are listed in kWords
+// (script.cpp).
 #pragma once
 
 #include <windows.h>
