@@ -7,6 +7,7 @@
 // screen size has a process of its own, so that one that stops the handset
 // (or outlives its wall limit) leaves the others to run. Exit status: 0
 // when every script passed, 1 when one failed, 2 when nothing could run.
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,11 +79,18 @@ struct Finished {
 // Runs one job in a child process and reads its result.json.
 Finished RunJob(const Job& job) {
     auto start = std::chrono::steady_clock::now();
+    // The line the child is at, for a run that ends without its result.
+    auto* line = static_cast<int*>(
+        mmap(nullptr, sizeof(int), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (line == MAP_FAILED)
+        return {false, std::string("cannot start a run: ") + std::strerror(errno)};
+    *line = 0;
     std::fflush(nullptr);
     pid_t child = fork();
     if (child < 0) return {false, std::string("cannot start a run: ") + std::strerror(errno)};
     if (child == 0) {
-        Outcome o = Run(*job.script, job.size, job.dir);
+        Outcome o =
+            Run(*job.script, job.size, job.dir, [line](const Step& s) { *line = s.at.line; });
         std::fflush(nullptr);
         _exit(o.Passed() ? 0 : 1);
     }
@@ -102,14 +110,16 @@ Finished RunJob(const Job& job) {
     }
     Finished f;
     f.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string at = job.script->file + ":" + std::to_string(*line) + ": ";
+    munmap(line, sizeof(int));
     if (killed) {
-        f.problem = "stopped: it ran past its wall limit of " + FormatMs(job.script->wallLimit) +
-                    " and did not stop by itself; ended";
+        f.problem = at + "stopped: the run passed its wall limit of " +
+                    FormatMs(job.script->wallLimit) + " and did not stop by itself; ended";
         return f;
     }
     if (!WIFEXITED(status)) {
-        f.problem = std::string("the run ended on signal ") + strsignal(WTERMSIG(status)) +
-                    " (the handset's message is above)";
+        f.problem = at + "the run ended on signal " + strsignal(WTERMSIG(status)) +
+                    " (the handset's message is above); it left no report";
         return f;
     }
     std::ifstream in(job.dir / "result.json");
@@ -196,7 +206,8 @@ int main(int argc, char** argv) {
             virtualMs = std::max(virtualMs, f.virtualMs);
             wall += f.wallSeconds;
             if (!f.passed) problems.push_back(job.size.Name() + ": " + f.problem);
-            reports.push_back((job.dir / "report.html").string());
+            if (fs::exists(job.dir / "report.html"))
+                reports.push_back((job.dir / "report.html").string());
         }
         all = all && passed;
         std::printf("%-7s %s  %s virtual  %.2f s wall  ", passed ? "passed" : "FAILED",

@@ -66,8 +66,9 @@ bool UnderWay(const NetworkCall& c) {
 
 class Runner {
   public:
-    Runner(const Script& script, ScreenSize size, std::filesystem::path dir)
-        : s_(script), dir_(std::move(dir)), taps_(script.seed) {
+    Runner(const Script& script, ScreenSize size, std::filesystem::path dir,
+           std::function<void(const Step&)> onStep)
+        : s_(script), dir_(std::move(dir)), taps_(script.seed), onStep_(std::move(onStep)) {
         out_.size = size;
         out_.dir = dir_;
         out_.seed = script.seed;
@@ -99,6 +100,7 @@ class Runner {
             StepResult& r = out_.steps[i];
             r.start = d_.Now();
             current_ = &step;
+            if (onStep_) onStep_(step);
             std::optional<std::string> failure = std::visit(*this, step.action);
             r.end = d_.Now();
             if (failure) {
@@ -713,12 +715,14 @@ class Runner {
     const Step* current_ = nullptr;
     Ms since_ = 0; // when the expectation being checked began
     std::chrono::steady_clock::time_point wallStart_;
+    std::function<void(const Step&)> onStep_;
 };
 
 } // namespace
 
-Outcome Run(const Script& script, ScreenSize size, const std::filesystem::path& dir) {
-    return Runner(script, size, dir).Run();
+Outcome Run(const Script& script, ScreenSize size, const std::filesystem::path& dir,
+            const std::function<void(const Step&)>& onStep) {
+    return Runner(script, size, dir, onStep).Run();
 }
 
 } // namespace handset::script

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,7 +49,9 @@ struct Outcome {
     bool Passed() const { return failed.empty() && stopped.empty() && writeError.empty(); }
 };
 
-// Runs the script at the size, writing into dir (which must exist).
-Outcome Run(const Script& script, ScreenSize size, const std::filesystem::path& dir);
+// Runs the script at the size, writing into dir (which must exist). Each
+// step is told to onStep before it runs, for a watcher of the run.
+Outcome Run(const Script& script, ScreenSize size, const std::filesystem::path& dir,
+            const std::function<void(const Step&)>& onStep = {});
 
 } // namespace handset::script
