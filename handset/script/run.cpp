@@ -276,6 +276,9 @@ class Runner {
         case Target::Kind::Control: {
             HWND control = FindControl(d_, t.text);
             if (!control) return "no control reads \"" + Narrow(t.text) + "\"" + OnTop();
+            // A label stands for the box beside it, as a person means it.
+            if (auto info = wm.Info(control); info && SameName(info->className, u"Static"))
+                if (HWND box = LabelledBox(control)) control = box;
             TapControl(d_, control);
             return {};
         }
