@@ -581,8 +581,9 @@ std::string ReportHtml(const Script& s, const Outcome& o, Device& d) {
           << (o.stopped.empty() ? "" : "; the run stopped early");
     double ratio = o.wallSeconds > 0 ? double(o.virtualMs) / 1000 / o.wallSeconds : 0;
     h << "</p><p>" << Escape(s.file) << " &middot; " << Escape(FormatMs(o.virtualMs))
-      << " of virtual time in " << Num(o.wallSeconds * 1000) << " ms of wall time ("
-      << int64_t(ratio) << " times real time) &middot; seed " << o.seed << "</p></header>\n";
+      << " of virtual time, run in " << Num(o.wallSeconds * 1000) << " ms of wall time ("
+      << int64_t(ratio) << " times real time) before this page was written &middot; seed " << o.seed
+      << "</p></header>\n";
 
     // What failed, first, with the screen as it was.
     if (!o.Passed()) {
