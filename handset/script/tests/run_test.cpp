@@ -69,11 +69,12 @@ TEST(Run, AFailedLineSaysWhatItSawAndTheRunGoesOn) {
         std::string text;
         int failedLine;
         const char* says;
+        Ms lasts = 0; // how long the failed line took
     } cases[] = {
         {__LINE__, std::string(kCall) + "expect lock hidden within 1s\nexpect lock shown\n", 7,
-         "expected the lock hidden within 1s; saw the lock shown"},
+         "expected the lock hidden within 1s; saw the lock shown", 1000},
         {__LINE__, std::string(kCall) + "expect backlight off for 2s\nexpect lock shown\n", 7,
-         "expected the backlight off for 2s; saw the backlight on"},
+         "expected the backlight off for 2s; saw the backlight on", 2000},
         {__LINE__, std::string(kCall) + "expect call 07700900123 onhold\nexpect lock shown\n", 7,
          "expected the call with 07700900123 onhold; saw the call with 07700900123 connected"},
         {__LINE__, std::string(kCall) + "expect last signal vibration\nexpect lock shown\n", 7,
@@ -93,6 +94,7 @@ TEST(Run, AFailedLineSaysWhatItSawAndTheRunGoesOn) {
         const StepResult& failed = o.steps[o.failed[0]];
         EXPECT_NE(std::string::npos, failed.message.find(c.says)) << failed.message;
         EXPECT_EQ("fail-line" + std::to_string(c.failedLine) + ".png", failed.shot);
+        EXPECT_EQ(c.lasts, failed.end - failed.start) << "a line keeps its length when it fails";
         EXPECT_TRUE(fs::exists(o.dir / failed.shot));
         EXPECT_EQ(StepResult::Status::Passed == o.steps.back().status ||
                       StepResult::Status::Done == o.steps.back().status,
