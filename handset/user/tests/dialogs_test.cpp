@@ -308,6 +308,24 @@ TEST(Dialogs, AMalformedTemplateIsRefusedNamingItAndTheByte) {
     EXPECT_TRUE(d.Get<WindowManager>().Windows().empty());
 }
 
+// A template font beyond the 1024 pixels the handset draws stops the run,
+// naming the call and the point size; one at the edge is drawn.
+TEST(DialogsDeathTest, AFontBeyondWhatTheHandsetDrawsIsNotEmulated) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto open = [](int id) {
+        Device d;
+        HINSTANCE module = Register(d);
+        return d.Call([&] {
+            HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCE(id), nullptr, Recording, 0);
+            return DWORD(dialog && DestroyWindow(dialog));
+        });
+    };
+    EXPECT_DEATH(
+        open(102),
+        "not emulated: CreateDialogParamW: dialog 102: a font of 769 points \\(1025 pixels");
+    EXPECT_EQ(1u, open(103)) << "768 points";
+}
+
 TEST(Menus, AMenuexResourceIsReadWithItsPopupSeparatorAndGrayedItem) {
     Device d;
     HINSTANCE module = Register(d);
