@@ -153,6 +153,7 @@ bool PropertySheets::MakePageWindow(Sheet& sheet, int index) {
         return false;
     }
     DialogRequest rq;
+    rq.call = "PropertySheetW";
     rq.instance = psp->hInstance;
     rq.tmpl = &page.tmpl;
     rq.name = page.name;

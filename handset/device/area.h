@@ -2,7 +2,8 @@
 // message queues, GDI, ...) plugs into the Device. An area is made on first
 // use by Platform::Get<A>(), hears of every thread and process that ends, and
 // is destroyed in reverse order of creation, so an area outlives every area
-// made after it (including those it made itself).
+// made after it (including those it made itself). None is made while they
+// are destroyed: an area's destructor finds another with Platform::Find<A>().
 //
 // Adding an area: one folder under handset/, one Area subclass with a
 // constructor taking Platform&, and one add_subdirectory() line.

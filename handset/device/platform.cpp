@@ -2,8 +2,11 @@
 // last error, and the end of everything at power-off.
 #include "device/platform.h"
 
+#include <cxxabi.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace handset {
 
@@ -28,9 +31,14 @@ Platform::~Platform() {
             if (t->state != Thread::State::Exited) Kill(t, 0);
     for (auto& [id, t] : threads_)
         if (t->real.joinable()) t->real.join();
-    // Areas go newest first: each outlives those made after it.
-    while (!areas_.empty())
+    // Areas go newest first: each outlives those made after it. Each leaves
+    // the list before it goes, so that it is no longer found.
+    tearingDown_ = true;
+    while (!areas_.empty()) {
+        std::unique_ptr<Area> last = std::move(areas_.back().second);
         areas_.pop_back();
+        last.reset();
+    }
     g_platform = nullptr;
 }
 
@@ -57,6 +65,14 @@ Area* Platform::FindArea(const void* key) const {
     for (auto& [k, area] : areas_)
         if (k == key) return area.get();
     return nullptr;
+}
+
+void Platform::AskedInTeardown(const std::type_info& area) {
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> name(
+        abi::__cxa_demangle(area.name(), nullptr, nullptr, &status), std::free);
+    Fatal(std::string("the area ") + (name ? name.get() : area.name()) +
+          " was asked for while the areas are torn down; look it up with Find<>() instead");
 }
 
 void Platform::AddArea(const void* key, std::unique_ptr<Area> area) {

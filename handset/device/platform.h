@@ -19,6 +19,7 @@
 #include <string_view>
 #include <thread>
 #include <type_traits>
+#include <typeinfo>
 #include <vector>
 
 #include "common/text.h"
@@ -127,14 +128,21 @@ class Platform {
     [[noreturn]] static void Fatal(const std::string& message);
 
     // ---- Areas -------------------------------------------------------------
-    // The area of type A, made on first use.
+    // The area of type A, made on first use. None is made while the areas
+    // are torn down (it would never be destroyed): that is fatal.
     template <class A> A& Get() {
         static_assert(std::is_base_of_v<Area, A>, "an area derives from Area");
         if (Area* a = FindArea(&TypeKey<A>::id)) return static_cast<A&>(*a);
+        if (tearingDown_) AskedInTeardown(typeid(A));
         auto made = std::make_unique<A>(*this);
         A& ref = *made;
         AddArea(&TypeKey<A>::id, std::move(made));
         return ref;
+    }
+    // The area of type A if it was made and has not yet gone, else null.
+    template <class A> A* Find() const {
+        static_assert(std::is_base_of_v<Area, A>, "an area derives from Area");
+        return static_cast<A*>(FindArea(&TypeKey<A>::id));
     }
     // The thread's state of type S, made on first use.
     template <class S> S& Slot(Thread& t) {
@@ -259,6 +267,7 @@ class Platform {
 
     Area* FindArea(const void* key) const;
     void AddArea(const void* key, std::unique_ptr<Area> area);
+    [[noreturn]] static void AskedInTeardown(const std::type_info& area);
 
     Process* NewProcess(std::u16string exePath, std::u16string commandLine, HINSTANCE module);
     void StartPrimary(Process* p, std::function<DWORD()> routine);
@@ -316,6 +325,7 @@ class Platform {
     Timeline timeline_;
     // Areas in order of creation; destroyed in reverse.
     std::vector<std::pair<const void*, std::unique_ptr<Area>>> areas_;
+    bool tearingDown_ = false; // the areas are going
 };
 
 } // namespace handset

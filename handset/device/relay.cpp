@@ -57,6 +57,10 @@ std::string TraceValue(const void* p) {
 
 std::string TraceValue(const char16_t* text) {
     if (!text) return "NULL";
+    // A value below 0x10000 is an ordinal (MAKEINTRESOURCE, MAKEINTATOM),
+    // not an address: there is no text to read.
+    if (const auto value = reinterpret_cast<uintptr_t>(text); value < 0x10000)
+        return "#" + std::to_string(value);
     if (tls_countedText) return TraceValue(static_cast<const void*>(text));
     std::u16string_view s(text);
     bool cut = s.size() > 60;

@@ -9,8 +9,9 @@
 //
 // Values are written so that the same run traces the same text: handles as
 // their (device-wide, never reused) values, blocks and strings the handset
-// placed in memory by their kind and number, texts quoted, and any other
-// pointer as "ptr", since addresses differ from run to run.
+// placed in memory by their kind and number, texts quoted, a resource
+// ordinal in place of a text as #131, and any other pointer as "ptr", since
+// addresses differ from run to run.
 #pragma once
 
 #include <windows.h>

@@ -247,7 +247,7 @@ HANDSET_API(HFONT, CreateFontIndirectW, (const LOGFONTW* lplf), (lplf)) {
                                                std::to_string(lplf->lfOrientation));
     if (lplf->lfUnderline || lplf->lfStrikeOut)
         NotEmulated("CreateFontIndirectW", "lfUnderline or lfStrikeOut");
-    if (lplf->lfHeight > 1024 || lplf->lfHeight < -1024)
+    if (lplf->lfHeight > handset::gdi::kLargestEm || lplf->lfHeight < -handset::gdi::kLargestEm)
         NotEmulated("CreateFontIndirectW", "lfHeight " + std::to_string(lplf->lfHeight) +
                                                " (the handset draws up to 1024 pixels)");
     auto font = std::make_shared<FontObject>();

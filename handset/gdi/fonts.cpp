@@ -28,8 +28,6 @@ namespace handset::gdi {
 
 namespace {
 
-constexpr int MaxEm = 1024;
-
 // Rounds v * em / upem to the nearest pixel, halves away from zero.
 LONG Scale(long v, int em, int upem) {
     long long n = static_cast<long long>(v) * em * 2;
@@ -176,9 +174,10 @@ std::shared_ptr<const Font> FontLibrary::Open(const FontRequest& request, std::s
         em = std::max(1L, (static_cast<long>(request.height) * upem * 2 + cell) / (2 * cell));
     else
         em = 9L * dpi / 72;
-    if (em > MaxEm) {
+    if (em > kLargestEm) {
         *error = "font height " + std::to_string(request.height) + ": an em of " +
-                 std::to_string(em) + " pixels is beyond the handset's " + std::to_string(MaxEm);
+                 std::to_string(em) + " pixels is beyond the handset's " +
+                 std::to_string(kLargestEm);
         return nullptr;
     }
     em = std::max(1L, em);

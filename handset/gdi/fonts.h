@@ -22,6 +22,9 @@
 
 namespace handset::gdi {
 
+// The largest em, in pixels, the handset draws; a larger font is not emulated.
+inline constexpr int kLargestEm = 1024;
+
 // The LOGFONTW fields that choose a font on the phone.
 struct FontRequest {
     // lfHeight: negative is the character height (the em) in pixels, positive

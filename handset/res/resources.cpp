@@ -15,14 +15,19 @@ namespace handset {
 // on the phone's 32-bit processor. On a 64-bit host that only works for an
 // address below 2 GB, so the module's string tables are copied there (Linux
 // on x86-64 gives such memory with MAP_32BIT), read-only as the phone's are.
+// Each block starts on a DWORD boundary, as in the .res, so that its strings
+// stay WCHAR-aligned whatever the size of the block before.
 struct Resources::LowCopy {
     unsigned char* base = nullptr;
     size_t size = 0;
     std::map<const ResEntry*, const unsigned char*> blocks;
 
+    static size_t AlignUp4(size_t n) { return (n + 3) & ~size_t(3); }
+
     explicit LowCopy(const ResFile& file) {
         for (const ResEntry& e : file.entries())
-            if (e.type.IsOrdinal() && e.type.ordinal() == kRtString) size += e.data.size();
+            if (e.type.IsOrdinal() && e.type.ordinal() == kRtString)
+                size += AlignUp4(e.data.size());
 #if defined(__linux__) && defined(__x86_64__)
         if (size == 0) return;
         void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE,
@@ -34,7 +39,7 @@ struct Resources::LowCopy {
             if (!e.type.IsOrdinal() || e.type.ordinal() != kRtString) continue;
             std::memcpy(base + at, e.data.data(), e.data.size());
             blocks[&e] = base + at;
-            at += e.data.size();
+            at += AlignUp4(e.data.size());
         }
         mprotect(base, size, PROT_READ);
 #endif

@@ -36,9 +36,10 @@ HWND ItemOf(HWND dialog, int id) {
 }
 
 // Makes the dialog from a template already read; null and the error set.
-HWND Make(HINSTANCE instance, const DialogTemplate& t, const std::string& name, HWND parent,
-          DLGPROC proc, LPARAM param, bool modal, DWORD* error) {
+HWND Make(const char* call, HINSTANCE instance, const DialogTemplate& t, const std::string& name,
+          HWND parent, DLGPROC proc, LPARAM param, bool modal, DWORD* error) {
     DialogRequest rq;
+    rq.call = call;
     rq.instance = instance;
     rq.tmpl = &t;
     rq.name = name;
@@ -64,7 +65,8 @@ HANDSET_API(int, DialogBoxIndirectParamW,
     DWORD error = 0;
     if (!handset::ReadDialogTemplate(hInstance, hDialogTemplate, &t, &name, &error))
         return Fail(error, -1);
-    HWND dialog = Make(hInstance, t, name, hWndParent, lpDialogFunc, dwInitParam, true, &error);
+    HWND dialog = Make("DialogBoxIndirectParamW", hInstance, t, name, hWndParent, lpDialogFunc,
+                       dwInitParam, true, &error);
     if (!dialog) return Fail(error, -1);
     return handset::RunModalDialog(dialog);
 }
@@ -82,7 +84,8 @@ HANDSET_API(int, DialogBoxParamW,
     DWORD error = 0;
     if (!handset::LoadDialogTemplate(hInstance, lpTemplateName, &t, &name, &error))
         return Fail(error, -1);
-    HWND dialog = Make(hInstance, t, name, hWndParent, lpDialogFunc, dwInitParam, true, &error);
+    HWND dialog = Make("DialogBoxParamW", hInstance, t, name, hWndParent, lpDialogFunc, dwInitParam,
+                       true, &error);
     if (!dialog) return Fail(error, -1);
     return handset::RunModalDialog(dialog);
 }
@@ -101,7 +104,8 @@ HANDSET_API(HWND, CreateDialogIndirectParamW,
     DWORD error = 0;
     if (!handset::ReadDialogTemplate(hInstance, lpTemplate, &t, &name, &error))
         return Fail(error, HWND(nullptr));
-    HWND dialog = Make(hInstance, t, name, hWndParent, lpDialogFunc, lParamInit, false, &error);
+    HWND dialog = Make("CreateDialogIndirectParamW", hInstance, t, name, hWndParent, lpDialogFunc,
+                       lParamInit, false, &error);
     return dialog ? dialog : Fail(error, HWND(nullptr));
 }
 
@@ -119,7 +123,8 @@ HANDSET_API(HWND, CreateDialogParamW,
     DWORD error = 0;
     if (!handset::LoadDialogTemplate(hInstance, lpTemplateName, &t, &name, &error))
         return Fail(error, HWND(nullptr));
-    HWND dialog = Make(hInstance, t, name, hWndParent, lpDialogFunc, dwInitParam, false, &error);
+    HWND dialog = Make("CreateDialogParamW", hInstance, t, name, hWndParent, lpDialogFunc,
+                       dwInitParam, false, &error);
     return dialog ? dialog : Fail(error, HWND(nullptr));
 }
 

@@ -1,6 +1,7 @@
 // Reading DIALOG and DIALOGEX templates, and dialog units in pixels.
 #include "user/dialog_template.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "common/bytes.h"
@@ -9,7 +10,9 @@ namespace handset {
 
 namespace {
 
-// Reads little-endian fields in order, remembering the first failure.
+// Reads little-endian fields in order, remembering the first failure. It
+// never stands past the end, so a failure names a byte of the template or
+// its end.
 class Reader {
   public:
     Reader(std::span<const unsigned char> bytes, std::string_view name, std::string* error)
@@ -25,10 +28,10 @@ class Reader {
     }
     bool Need(size_t n, const char* what) {
         if (!ok_) return false;
-        if (bytes_.size() - at_ < n || at_ > bytes_.size())
-            return Fail(
-                at_, std::string(what) + " cut off (" + std::to_string(n) + " bytes needed, " +
-                         std::to_string(at_ > bytes_.size() ? 0 : bytes_.size() - at_) + " left)");
+        if (bytes_.size() - at_ < n)
+            return Fail(at_, std::string(what) + " cut off (" + std::to_string(n) +
+                                 " bytes needed, " + std::to_string(bytes_.size() - at_) +
+                                 " left)");
         return true;
     }
     uint16_t Word(const char* what) {
@@ -51,7 +54,7 @@ class Reader {
         std::u16string s;
         for (;;) {
             if (!ok_) return s;
-            if (bytes_.size() - at_ < 2 || at_ > bytes_.size()) {
+            if (bytes_.size() - at_ < 2) {
                 Fail(start, std::string(what) + " not ended before the end of the template");
                 return s;
             }
@@ -75,7 +78,8 @@ class Reader {
         }
         return ResId(std::u16string_view(String(what)));
     }
-    void AlignDword() { at_ = (at_ + 3) & ~size_t(3); }
+    // Padding cut off by the end stops there.
+    void AlignDword() { at_ = std::min((at_ + 3) & ~size_t(3), bytes_.size()); }
     std::vector<unsigned char> Bytes(size_t n, const char* what) {
         if (!Need(n, what)) return {};
         at_ += n;

@@ -61,9 +61,10 @@ struct DialogTemplate {
 };
 
 // Reads a template of at most bytes.size() bytes. False, with *error as
-// "NAME: byte N: what" (N from the template's start), when it is cut off or
-// malformed: a header, string or item past the end, an extended template
-// whose version is not 1, creation data past the end.
+// "NAME: byte N: what" (N from the template's start, where the reading
+// broke: never past the end), when it is cut off or malformed: a header,
+// string or item past the end, an extended template whose version is not 1,
+// creation data past the end.
 bool ParseDialogTemplate(std::span<const unsigned char> bytes, std::string_view name,
                          DialogTemplate* out, std::string* error);
 

@@ -21,7 +21,7 @@ namespace {
 // Reading a template in memory that is no resource stops here at the latest.
 constexpr size_t kUnboundedTemplate = 0x10000;
 
-std::u16string ControlClassName(const ResId& cls, const std::string& dialog) {
+std::u16string ControlClassName(const ResId& cls, const char* call, const std::string& dialog) {
     if (!cls.IsOrdinal()) return cls.name();
     switch (cls.ordinal()) {
     case kDlgButton:
@@ -33,11 +33,11 @@ std::u16string ControlClassName(const ResId& cls, const std::string& dialog) {
     case kDlgComboBox:
         return u"COMBOBOX";
     case kDlgListBox:
-        NotEmulated("dialogs", dialog + ": a LISTBOX control");
+        NotEmulated(call, dialog + ": a LISTBOX control");
     case kDlgScrollBar:
-        NotEmulated("dialogs", dialog + ": a SCROLLBAR control");
+        NotEmulated(call, dialog + ": a SCROLLBAR control");
     }
-    NotEmulated("dialogs", dialog + ": control class ordinal " + std::to_string(cls.ordinal()));
+    NotEmulated(call, dialog + ": control class ordinal " + std::to_string(cls.ordinal()));
 }
 
 void Refused(Platform& p, const std::string& name, const std::string& why) {
@@ -46,10 +46,16 @@ void Refused(Platform& p, const std::string& name, const std::string& why) {
 
 // The dialog's font from its template, counted against the process as
 // CreateFontIndirectW's would be.
-HFONT TemplateFont(Platform& p, const DialogTemplate& t, BaseUnits* base) {
+HFONT TemplateFont(Platform& p, const DialogRequest& rq, BaseUnits* base) {
+    const DialogTemplate& t = *rq.tmpl;
     Gdi& gdi = p.Get<Gdi>();
+    const int pixels = MulDiv(t.pointSize, gdi.LogicalDpi(), 72);
+    if (pixels > gdi::kLargestEm)
+        NotEmulated(rq.call, rq.name + ": a font of " + std::to_string(t.pointSize) + " points (" +
+                                 std::to_string(pixels) + " pixels; the handset draws up to " +
+                                 std::to_string(gdi::kLargestEm) + ")");
     auto font = std::make_shared<gdi::FontObject>();
-    font->logFont.lfHeight = -MulDiv(t.pointSize, gdi.LogicalDpi(), 72);
+    font->logFont.lfHeight = -pixels;
     font->logFont.lfWeight = t.weight ? t.weight : FW_NORMAL;
     font->logFont.lfItalic = t.italic;
     std::copy_n(t.face.begin(), std::min<size_t>(t.face.size(), LF_FACESIZE - 1),
@@ -154,16 +160,16 @@ HWND CreateDialogWindow(const DialogRequest& rq, DWORD* error) {
     const DialogTemplate& t = *rq.tmpl;
     DWORD pid = p.CurrentPid();
     if (!t.cls.IsOrdinal() || t.cls.ordinal() != 0)
-        NotEmulated("dialogs", rq.name + ": a dialog class of its own (" + t.cls.Describe() + ")");
+        NotEmulated(rq.call, rq.name + ": a dialog class of its own (" + t.cls.Describe() + ")");
     if (!t.menu.IsOrdinal() || t.menu.ordinal() != 0)
-        NotEmulated("dialogs", rq.name + ": a menu in the template (" + t.menu.Describe() + ")");
+        NotEmulated(rq.call, rq.name + ": a menu in the template (" + t.menu.Describe() + ")");
 
     auto state = std::make_shared<DialogState>();
     state->instance = rq.instance;
     state->name = rq.name;
     state->modal = rq.modal;
     if (t.hasFont) {
-        state->font = TemplateFont(p, t, &state->base);
+        state->font = TemplateFont(p, rq, &state->base);
         state->ownsFont = true;
     } else {
         state->base = SystemBaseUnits(p);
@@ -218,7 +224,7 @@ HWND CreateDialogWindow(const DialogRequest& rq, DWORD* error) {
     }
 
     for (const DialogItem& item : t.items) {
-        std::u16string className = ControlClassName(item.cls, rq.name);
+        std::u16string className = ControlClassName(item.cls, rq.call, rq.name);
         auto cls = wm.FindClass(className.c_str(), pid);
         if (!cls) {
             Refused(p, rq.name,

@@ -55,6 +55,7 @@ struct DialogState {
 };
 
 struct DialogRequest {
+    const char* call = "dialogs"; // the platform call making it, named when the run stops
     HINSTANCE instance = nullptr;
     const DialogTemplate* tmpl = nullptr;
     std::string name;

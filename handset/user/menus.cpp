@@ -1,6 +1,7 @@
 // Menu resources, menu handles and the menu calls.
 #include "user/menus.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "common/bytes.h"
@@ -15,6 +16,9 @@ namespace {
 
 constexpr int kDeepest = 16;
 
+// Reads a menu resource. It never stands past the end: padding or a header
+// cut off by the end stops there, so a failure names a byte of the menu or
+// its end.
 class MenuReader {
   public:
     MenuReader(std::span<const unsigned char> b, std::string_view name, std::string* error)
@@ -27,8 +31,8 @@ class MenuReader {
     }
     bool Ok() const { return ok_; }
     size_t At() const { return at_; }
-    void Skip(size_t n) { at_ += n; }
-    void Align() { at_ = (at_ + 3) & ~size_t(3); }
+    void Skip(size_t n) { at_ += std::min(n, b_.size() - at_); }
+    void Align() { at_ = std::min((at_ + 3) & ~size_t(3), b_.size()); }
     uint16_t Word() {
         if (!ok_) return 0;
         if (at_ + 2 > b_.size()) return Fail(at_, "cut off"), 0;

@@ -40,9 +40,10 @@ struct Menu {
 void ReclaimMenu(Platform& platform, uintptr_t value, const HandleEntry& entry);
 inline constexpr HandleKind kMenu{"menu", "menus", ReclaimMenu};
 
-// False with *error "NAME: byte N: what" when it is cut off or malformed: an
-// item or text past the end, a popup without items, nesting deeper than 16,
-// a version that is neither 0 nor 1.
+// False with *error "NAME: byte N: what" (N where the reading broke, never
+// past the end) when it is cut off or malformed: an item or text past the
+// end, a popup without items, nesting deeper than 16, a version that is
+// neither 0 nor 1.
 bool ParseMenu(std::span<const unsigned char> bytes, std::string_view name, Menu* out,
                std::string* error);
 

@@ -55,7 +55,8 @@ bool SameText(std::u16string_view a, std::u16string_view b) {
 WindowManager::WindowManager(Platform& platform) : Area(platform) {}
 
 WindowManager::~WindowManager() {
-    if (gdiWired_) platform_.Get<Gdi>().SetWindowLookup({});
+    // A gdi area made after this one (for the first window) has gone already.
+    if (Gdi* gdi = platform_.Find<Gdi>(); gdi && gdiWired_) gdi->SetWindowLookup({});
 }
 
 // GetDC finds windows here from the first window on; the gdi area is not made

@@ -88,6 +88,28 @@ TEST(Area, PlugsInHearsOfExitsAndGoesInReverseOrder) {
 
 namespace {
 
+// Asks for Lower when it goes; made before Lower, it outlives it.
+struct Early final : Area {
+    explicit Early(Platform& p) : Area(p) {}
+    ~Early() override { platform_.Get<Lower>(); }
+};
+
+} // namespace
+
+// An area made while the areas go would never be destroyed: that stops the
+// run, naming the area.
+TEST(AreaDeathTest, NoAreaIsMadeWhileTheAreasAreTornDown) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto run = [] {
+        Device d;
+        d.Get<Early>();
+        d.Get<Lower>();
+    };
+    EXPECT_DEATH(run(), "fatal: the area .*Lower was asked for while the areas are torn down");
+}
+
+namespace {
+
 std::vector<uintptr_t>* g_reclaimed = nullptr;
 void NoteReclaim(Platform& p, uintptr_t value, const HandleEntry&) {
     g_reclaimed->push_back(value);

@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "device/device.h"
 #include "res/resources.h"
+#include "res/tests/res_writer.h"
 #include "res_sample.h"
 
 using handset::Device;
@@ -107,6 +108,30 @@ TEST(ResourceCalls, LoadStringCopiesCutsAndPrefersTheUserLanguage) {
     const auto* text = reinterpret_cast<const char16_t*>(uintptr_t(address));
     ASSERT_EQ(23, text[-1]) << "the length word before the string";
     EXPECT_EQ("Program settings saved.", handset::Narrow(std::u16string_view(text, 23)));
+}
+
+// The address form points into the module's read-only string tables, as
+// WCHARs are aligned there, even after a block of an odd byte count.
+TEST(ResourceCalls, LoadStringsAddressIsAlignedAfterABlockOfAnOddSize) {
+    using handset::testing::StringBlock;
+    handset::testing::Bytes odd = StringBlock({u"A"});
+    odd.push_back(0); // 35 bytes: a block may run on past its 16 strings
+    handset::testing::ResWriter w;
+    w.Add(6, 1, 0x0409, odd);
+    w.Add(6, 2, 0x0409, StringBlock({u"Hi"}));
+    Device d;
+    d.RegisterProgram(kExe, NoMain);
+    std::string error;
+    ASSERT_TRUE(d.Get<Resources>().Attach(kExe, w.bytes, "odd.res", &error)) << error;
+    HINSTANCE module = d.ProgramModule(kExe);
+    for (UINT id : {0u, 16u}) {
+        SCOPED_TRACE(id);
+        const int address = LoadStringW(module, id, nullptr, 0);
+        ASSERT_NE(0, address);
+        EXPECT_EQ(0, address % 2) << std::hex << address;
+        const auto* text = reinterpret_cast<const char16_t*>(uintptr_t(address));
+        EXPECT_EQ(id ? "Hi" : "A", handset::Narrow(std::u16string_view(text, id ? 2 : 1)));
+    }
 }
 
 TEST(ResourceCalls, AttachRefusesABrokenImageAnUnknownProgramAndASecondImage) {

@@ -459,6 +459,24 @@ TEST(Dialogs, AMalformedTemplateIsRefusedNamingItAndTheByte) {
     EXPECT_TRUE(d.Get<WindowManager>().Windows().empty());
 }
 
+// A template font beyond the 1024 pixels the handset draws stops the run,
+// naming the call and the point size; one at the edge is drawn.
+TEST(DialogsDeathTest, AFontBeyondWhatTheHandsetDrawsIsNotEmulated) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto open = [](int id) {
+        Device d;
+        HINSTANCE module = Register(d);
+        return d.Call([&] {
+            HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCE(id), nullptr, Recording, 0);
+            return DWORD(dialog && DestroyWindow(dialog));
+        });
+    };
+    EXPECT_DEATH(
+        open(104),
+        "not emulated: CreateDialogParamW: dialog 104: a font of 769 points \\(1025 pixels");
+    EXPECT_EQ(1u, open(105)) << "768 points";
+}
+
 TEST(Menus, AMenuexResourceIsReadWithItsPopupSeparatorAndGrayedItem) {
     Device d;
     HINSTANCE module = Register(d);
@@ -513,6 +531,58 @@ TEST(Menus, ACutOffMenuIsRefusedNamingTheByte) {
     std::string error;
     EXPECT_TRUE(handset::ParseMenu(e->data, "menu 80", &whole, &error)) << error;
     EXPECT_EQ(2u, whole.items.size());
+}
+
+// A menu or template whose padding or header the end cuts off is refused at
+// the end, never past it; any cut names a byte within what is left.
+TEST(Templates, ACutThroughPaddingOrAHeaderIsRefusedAtTheEnd) {
+    Device d;
+    HINSTANCE module = Register(d);
+    const handset::ResFile& file = *d.Get<handset::Resources>().Find(module);
+    auto parse = [&](const handset::ResEntry& e, size_t length, std::string* error) {
+        auto bytes = e.data.first(length);
+        if (e.type.ordinal() == handset::kRtMenu) {
+            handset::Menu menu;
+            return handset::ParseMenu(bytes, "menu " + e.name.Describe(), &menu, error);
+        }
+        handset::DialogTemplate t;
+        return handset::ParseDialogTemplate(bytes, "dialog " + e.name.Describe(), &t, error);
+    };
+    struct Case {
+        int line;
+        uint16_t type, id;
+        size_t length;
+        std::string error;
+    } cases[] = {
+        // MENUEX: the help id (bytes 4 to 7) cut off; the padding before the
+        // item at 88 cut off.
+        {__LINE__, handset::kRtMenu, 70, 6, "menu 70: byte 6: a menu without items"},
+        {__LINE__, handset::kRtMenu, 70, 87, "menu 70: byte 87: cut off"},
+        // DIALOG: items 1 and 4 end at 90 and 202; the next start at 92 and 204.
+        {__LINE__, handset::kRtDialog, 100, 91,
+         "dialog 100: byte 91: item 2 of 5 cut off (4 bytes needed, 0 left)"},
+        {__LINE__, handset::kRtDialog, 100, 202,
+         "dialog 100: byte 202: item 5 of 5 cut off (4 bytes needed, 0 left)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const handset::ResEntry* e = file.Find(c.type, c.id);
+        ASSERT_NE(nullptr, e);
+        std::string error;
+        EXPECT_FALSE(parse(*e, c.length, &error));
+        EXPECT_EQ(c.error, error);
+    }
+    for (const handset::ResEntry& e : file.entries()) {
+        if (e.type.ordinal() != handset::kRtMenu && e.type.ordinal() != handset::kRtDialog)
+            continue;
+        for (size_t n = 0; n < e.data.size(); ++n) {
+            std::string error;
+            if (parse(e, n, &error)) continue;
+            const size_t at = error.find(": byte ");
+            ASSERT_NE(std::string::npos, at) << error;
+            EXPECT_LE(std::stoul(error.substr(at + 7)), n) << error;
+        }
+    }
 }
 
 // windres's DIALOGEX: the font's weight, DWORD ids and ordinal classes where

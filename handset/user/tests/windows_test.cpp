@@ -428,3 +428,21 @@ TEST_F(Windows, TheWindowsAProcessLeavesAreCountedAndDestroyedAtItsEnd) {
     EXPECT_EQ("(10,10)-(90,90)", handset::ToString(paints[1].paint))
         << "the window below repaints what they uncovered";
 }
+
+// The first window comes before any GDI use, so the gdi area, made for it,
+// goes before the window manager; the manager then has no lookup to take
+// back and must not make the area again.
+TEST(WindowsTeardown, TheGdiAreaMadeAfterTheWindowManagerIsNotMadeAgainAtPowerOff) {
+    Device d;
+    EXPECT_EQ(nullptr, d.Find<handset::Gdi>());
+    d.Call([] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = u"Plain";
+        RegisterClassW(&wc);
+        EXPECT_NE(nullptr, CreateWindowExW(0, u"Plain", u"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                           nullptr, nullptr, nullptr));
+    });
+    EXPECT_NE(nullptr, d.Find<handset::Gdi>());
+    EXPECT_NE(nullptr, d.Find<WindowManager>());
+}
