@@ -6,6 +6,10 @@
 
 #include "windows.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define TAPI_CURRENT_VERSION 0x00020000
 
 typedef DWORD HCALL, *LPHCALL;
@@ -450,5 +454,9 @@ LONG WINAPI lineGetMessage(HLINEAPP hLineApp, LPLINEMESSAGE lpMessage, DWORD dwT
 LONG WINAPI lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo);
 LONG WINAPI lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
 LONG WINAPI lineDeallocateCall(HCALL hCall);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif
