@@ -4,6 +4,8 @@
 #
 # - windows/i686: both programs for both platform builds (wm5/, ppc2003/),
 #   with the resources windres makes from the real headers;
+# - windows/x86_64: the conformance suite's Windows half (conformance/), with
+#   each program's resources in a DLL beside it;
 # - the tests: those resources are the handset's byte for byte, and a
 #   callback declared without CALLBACK does not build.
 include(ExternalProject)
@@ -39,6 +41,8 @@ endfunction()
 
 # The resource scripts name sounds and icons that the Linux build generates.
 tessaril_windows_build(i686 programs lock_resources config_resources)
+# The conformance suite's Windows half runs on wine64, so it is x86_64.
+tessaril_windows_build(x86_64 conformance lock_resources config_resources)
 
 set(windows_dir ${CMAKE_BINARY_DIR}/windows/i686)
 add_test(NAME WindowsBuild.LockResourcesAreTheHandsets
