@@ -163,6 +163,58 @@ void BitBltCopiesAndClips() {
     Free(source);
 }
 
+// The setters answer with what was set before; a new device context starts
+// with black text on white, opaque.
+void DeviceContextStateAnswersWithThePrevious() {
+    Surface s = MakeSurface(8, 8, FALSE);
+    ObserveHex(SetTextColor(s.dc, RGB(1, 2, 3)), "text_colour.initial");
+    ObserveHex(SetTextColor(s.dc, RGB(4, 5, 6)), "text_colour.previous");
+    ObserveHex(SetBkColor(s.dc, RGB(7, 8, 9)), "background_colour.initial");
+    ObserveHex(SetBkColor(s.dc, RGB(0, 0, 0)), "background_colour.previous");
+    Observe(SetBkMode(s.dc, TRANSPARENT), "background_mode.initial");
+    Observe(SetBkMode(s.dc, OPAQUE), "background_mode.previous");
+    HBRUSH brush = CreateSolidBrush(RGB(255, 0, 0));
+    HGDIOBJ first = SelectObject(s.dc, brush);
+    Observe(first == GetStockObject(WHITE_BRUSH), "brush.initial_is_white");
+    Observe(SelectObject(s.dc, first) == brush, "brush.previous");
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 255));
+    HGDIOBJ firstPen = SelectObject(s.dc, pen);
+    Observe(firstPen == GetStockObject(BLACK_PEN), "pen.initial_is_black");
+    SelectObject(s.dc, firstPen);
+    DeleteObject(pen);
+    DeleteObject(brush);
+    Free(s);
+}
+
+// Rectangle: the pen on the edges, left and top in, right and bottom out;
+// the brush inside.
+void RectangleDrawsPenAndBrush() {
+    Surface s = MakeSurface(8, 8, FALSE);
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+    HBRUSH brush = CreateSolidBrush(RGB(0, 0, 255));
+    HGDIOBJ oldPen = SelectObject(s.dc, pen);
+    HGDIOBJ oldBrush = SelectObject(s.dc, brush);
+    Observe(Rectangle(s.dc, 1, 1, 6, 5), "result");
+    for (int y = 0; y < 7; ++y) {
+        long row = 0;
+        for (int x = 0; x < 8; ++x) {
+            WORD p = Pixel(s, x, y);
+            row |= (p == 0xFFFF ? 1L : p == 0x001F ? 2L : 0L) << (2 * x);
+        }
+        ObserveHex(row, "row[%d]", y); // two bits a column: 1 pen, 2 brush
+    }
+    SelectObject(s.dc, GetStockObject(NULL_BRUSH));
+    Fill(s, 0, 0, 8, 8, RGB(0, 0, 0));
+    Rectangle(s.dc, 0, 0, 4, 4);
+    Observe(Pixel(s, 1, 1), "hollow.inside");
+    Observe(Pixel(s, 0, 1) == 0xFFFF, "hollow.edge");
+    SelectObject(s.dc, oldBrush);
+    SelectObject(s.dc, oldPen);
+    DeleteObject(brush);
+    DeleteObject(pen);
+    Free(s);
+}
+
 void StockObjectsAndDeletion() {
     Observe(GetStockObject(WHITE_BRUSH) != NULL, "white_brush");
     Observe(GetStockObject(BLACK_BRUSH) != NULL, "black_brush");
@@ -184,6 +236,8 @@ const ConformanceCase kCases[] = {
     {"FillRectCoversItsRectangle", FillRectCoversItsRectangle, NULL},
     {"BottomUpSectionsKeepTheLastRowFirst", BottomUpSectionsKeepTheLastRowFirst, NULL},
     {"BitBltCopiesAndClips", BitBltCopiesAndClips, NULL},
+    {"DeviceContextStateAnswersWithThePrevious", DeviceContextStateAnswersWithThePrevious, NULL},
+    {"RectangleDrawsPenAndBrush", RectangleDrawsPenAndBrush, NULL},
     {"StockObjectsAndDeletion", StockObjectsAndDeletion, NULL},
 };
 

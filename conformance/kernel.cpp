@@ -136,6 +136,17 @@ void TerminatedThreadsEndWithTheirCode() {
     CloseHandle(t);
 }
 
+void SuspendCountsAreCounted() {
+    HANDLE t = CreateThread(NULL, 0, SleepLong, NULL, CREATE_SUSPENDED, NULL);
+    Observe(SuspendThread(t), "suspend_suspended");
+    Observe(ResumeThread(t), "resume[0]");
+    Observe(ResumeThread(t), "resume[1]");
+    Observe(ResumeThread(t), "resume_running");
+    TerminateThread(t, 0);
+    WaitForSingleObject(t, 5000);
+    CloseHandle(t);
+}
+
 void WaitsOnSeveralObjects() {
     HANDLE events[3];
     for (int i = 0; i < 3; ++i)
@@ -230,6 +241,7 @@ const ConformanceCase kCases[] = {
     {"AMutexLeftByItsThreadIsAbandoned", AMutexLeftByItsThreadIsAbandoned, NULL},
     {"SuspendedThreadsStartOnResume", SuspendedThreadsStartOnResume, NULL},
     {"TerminatedThreadsEndWithTheirCode", TerminatedThreadsEndWithTheirCode, NULL},
+    {"SuspendCountsAreCounted", SuspendCountsAreCounted, NULL},
     {"WaitsOnSeveralObjects", WaitsOnSeveralObjects, NULL},
     {"BadHandlesFailWithTheirError", BadHandlesFailWithTheirError, NULL},
     {"TimeAndSleep", TimeAndSleep, NULL},

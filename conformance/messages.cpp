@@ -278,6 +278,44 @@ void FocusMovesWithSetFocus() {
     Observe(IsWindow(first), "children_go_with_parent");
 }
 
+// What device code asks of its windows: styles as created, the previous
+// state from the setters, the parent, the id.
+void WindowStateAnswersWithThePrevious() {
+    const int kUserData = -21; // GWL_USERDATA, which 64-bit headers leave out
+    HWND window = MakeWindow(WS_POPUP);
+    HWND child = CreateWindowExW(0, kClass, TEXT("Child"), WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
+                                 window, (HMENU)77, GetModuleHandleW(NULL), NULL);
+    ObserveHex(GetWindowLongW(window, GWL_STYLE), "popup.style");
+    ObserveHex(GetWindowLongW(window, GWL_EXSTYLE), "popup.exstyle");
+    ObserveHex(GetWindowLongW(child, GWL_STYLE), "child.style");
+    Observe(GetWindowLongW(child, GWL_ID), "child.id");
+    Observe(GetParent(child) == window, "child.parent");
+    Observe(GetParent(window) == NULL, "popup.parent");
+    Observe(ShowWindow(window, SW_SHOW), "show.was_visible");
+    Observe(ShowWindow(window, SW_SHOW), "show_again.was_visible");
+    Observe(ShowWindow(window, SW_HIDE), "hide.was_visible");
+    Observe(IsWindowVisible(child), "child.visible_in_hidden_parent");
+    Observe(EnableWindow(child, FALSE), "disable.was_disabled");
+    Observe(EnableWindow(child, FALSE), "disable_again.was_disabled");
+    Observe(IsWindowEnabled(child), "child.enabled");
+    Observe(EnableWindow(child, TRUE), "enable.was_disabled");
+    Observe(SetWindowLongW(window, kUserData, 1234), "userdata.initial");
+    Observe(SetWindowLongW(window, kUserData, 5), "userdata.previous");
+    Observe(GetWindowLongW(window, kUserData), "userdata");
+    Observe(SetWindowTextW(window, TEXT("Renamed")), "set_text");
+    WCHAR text[16];
+    Observe(GetWindowTextW(window, text, 16), "text.length");
+    ObserveText(text, "text");
+    Observe(GetWindowTextW(window, text, 4), "text.short.length");
+    ObserveText(text, "text.short");
+    Observe(MoveWindow(window, 5, 6, 30, 40, FALSE), "move");
+    RECT r;
+    GetWindowRect(window, &r);
+    Observe(r.left, "moved.left");
+    Observe(r.bottom, "moved.bottom");
+    DestroyWindow(window);
+}
+
 void ClassesRegisterOnce() {
     WNDCLASSW windowClass;
     memset(&windowClass, 0, sizeof windowClass);
@@ -314,6 +352,7 @@ const ConformanceCase kCases[] = {
     {"TimersRepeatUntilKilled", TimersRepeatUntilKilled, NULL},
     {"PaintSeesTheUpdateRegion", PaintSeesTheUpdateRegion, NULL},
     {"FocusMovesWithSetFocus", FocusMovesWithSetFocus, NULL},
+    {"WindowStateAnswersWithThePrevious", WindowStateAnswersWithThePrevious, NULL},
     {"ClassesRegisterOnce", ClassesRegisterOnce, NULL},
     {"FindWindowByClassAndTitle", FindWindowByClassAndTitle, NULL},
 };

@@ -129,6 +129,70 @@ void DialogsMadeFromTheTemplates() {
     }
 }
 
+// The pages' controls as the settings pages drive them: drop-down lists
+// filled item by item and searched, the check box, a drop-down's text.
+void ControlsOfThePages() {
+    HWND main = CreateDialogParamW(Config(), MAKEINTRESOURCEW(134), NULL,
+                                   (DLGPROC)(void (*)(void))QuietDialog, 0);
+    HWND state = GetDlgItem(main, 1003);
+    static const WCHAR* const kItems[] = {TEXT("Active"), TEXT("Inactive"), TEXT("5 sec"),
+                                          TEXT("inactive")};
+    for (int i = 0; i < CONFORMANCE_COUNT(kItems); ++i)
+        Observe((LONG)SendMessageW(state, CB_ADDSTRING, 0, (LPARAM)kItems[i]), "add[%d]", i);
+    Observe((LONG)SendMessageW(state, CB_GETCOUNT, 0, 0), "count");
+    Observe((LONG)SendMessageW(state, CB_GETCURSEL, 0, 0), "selection.initial");
+    Observe((LONG)SendMessageW(state, CB_SETCURSEL, 1, 0), "select[1]");
+    Observe((LONG)SendMessageW(state, CB_SETCURSEL, 9, 0), "select[9]");
+    Observe((LONG)SendMessageW(state, CB_GETCURSEL, 0, 0), "selection.after_bad");
+    static const WCHAR* const kFind[] = {TEXT("Inactive"), TEXT("INACTIVE"), TEXT("Inact"),
+                                         TEXT("5 sec"), TEXT("Never")};
+    for (int i = 0; i < CONFORMANCE_COUNT(kFind); ++i) {
+        Observe((LONG)SendMessageW(state, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)kFind[i]),
+                "find_exact[%d]", i);
+        Observe((LONG)SendMessageW(state, CB_FINDSTRING, (WPARAM)-1, (LPARAM)kFind[i]),
+                "find_prefix[%d]", i);
+    }
+    Observe((LONG)SendMessageW(state, CB_FINDSTRINGEXACT, 1, (LPARAM)TEXT("Inactive")),
+            "find_exact_after_1");
+    WCHAR text[32] = TEXT("");
+    Observe((LONG)SendMessageW(state, CB_GETLBTEXTLEN, 2, 0), "text_length[2]");
+    Observe((LONG)SendMessageW(state, CB_GETLBTEXT, 2, (LPARAM)text), "text[2].result");
+    ObserveText(text, "text[2]");
+    Observe((LONG)SendMessageW(state, CB_GETLBTEXT, 7, (LPARAM)text), "text[7].result");
+    SendMessageW(state, CB_SETCURSEL, 1, 0);
+    Observe(GetDlgItemTextW(main, 1003, text, 32), "selected_text.length");
+    ObserveText(text, "selected_text");
+    Observe((LONG)SendMessageW(state, CB_DELETESTRING, 0, 0), "delete[0]");
+    Observe((LONG)SendMessageW(state, CB_GETCURSEL, 0, 0), "selection.after_delete");
+    Observe(GetDlgItemTextW(main, 1003, text, 32), "list_text.length");
+    ObserveText(text, "list_text");
+    SendMessageW(state, CB_RESETCONTENT, 0, 0);
+    Observe((LONG)SendMessageW(state, CB_GETCOUNT, 0, 0), "count.after_reset");
+
+    Observe(IsDlgButtonChecked(main, 1006), "autostart.initial");
+    Observe(CheckDlgButton(main, 1006, BST_CHECKED), "autostart.check");
+    Observe(IsDlgButtonChecked(main, 1006), "autostart.checked");
+    Observe((LONG)SendDlgItemMessageW(main, 1006, BM_GETCHECK, 0, 0), "autostart.get_check");
+    DestroyWindow(main);
+
+    // A drop-down with an edit field: its text is the field's.
+    HWND options = CreateDialogParamW(Config(), MAKEINTRESOURCEW(135), NULL,
+                                      (DLGPROC)(void (*)(void))QuietDialog, 0);
+    HWND lock = GetDlgItem(options, 205);
+    SendMessageW(lock, CB_ADDSTRING, 0, (LPARAM)TEXT("Sound"));
+    SendMessageW(lock, CB_ADDSTRING, 0, (LPARAM)TEXT("Vibrate"));
+    Observe(SetDlgItemTextW(options, 205, TEXT(" vibrate ")), "edit.set");
+    Observe(GetDlgItemTextW(options, 205, text, 32), "edit.length");
+    ObserveText(text, "edit.text");
+    Observe((LONG)SendMessageW(lock, CB_GETCURSEL, 0, 0), "edit.selection");
+    SendMessageW(lock, CB_SETCURSEL, 1, 0);
+    GetDlgItemTextW(options, 205, text, 32);
+    ObserveText(text, "edit.after_select");
+    Observe(GetDlgItemTextW(options, 205, text, 4), "edit.short.length");
+    ObserveText(text, "edit.short");
+    DestroyWindow(options);
+}
+
 void MenusOfTheSoftKeys() {
     HMENU sheet = LoadMenuW(Config(), MAKEINTRESOURCEW(1019));
     Observe(sheet != NULL, "sheet.loaded");
@@ -201,6 +265,7 @@ const ConformanceCase kCases[] = {
     {"EachResourceIsFoundWithItsSize", EachResourceIsFoundWithItsSize, NULL},
     {"DialogTemplatesOfThePages", DialogTemplatesOfThePages, NULL},
     {"DialogsMadeFromTheTemplates", DialogsMadeFromTheTemplates, NULL},
+    {"ControlsOfThePages", ControlsOfThePages, NULL},
     {"MenusOfTheSoftKeys", MenusOfTheSoftKeys, NULL},
     {"IconGroups", IconGroups, NULL},
     {"SoundsAndTheResolutionMark", SoundsAndTheResolutionMark, NULL},

@@ -71,6 +71,36 @@ void WidthsAtBitmapSizes() {
     DeleteDC(dc);
 }
 
+// Above the strikes Tahoma is drawn from its outlines, scaled without
+// hinting, each advance rounded: Wine measures these as GDI does.
+void WidthsAtOutlineSizes() {
+    static const TextSize kOutlineSizes[] = {{18, 0}, {24, 0}, {32, 0}, {18, 1}, {24, 1}, {32, 1}};
+    HDC dc = CreateCompatibleDC(NULL);
+    for (int i = 0; i < CONFORMANCE_COUNT(kOutlineSizes); ++i) {
+        const TextSize& size = kOutlineSizes[i];
+        HFONT font = MakeTahoma(size.em, size.bold);
+        HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICW m;
+        GetTextMetricsW(dc, &m);
+        Observe(m.tmHeight, "%s%d.tmHeight", Name(size), size.em);
+        Observe(m.tmAscent, "%s%d.tmAscent", Name(size), size.em);
+        Observe(m.tmAveCharWidth, "%s%d.tmAveCharWidth", Name(size), size.em);
+        for (int s = 0; s < CONFORMANCE_COUNT(kTextSamples); ++s) {
+            WCHAR text[64];
+            int n = 0;
+            for (; kTextSamples[s][n] != 0; ++n)
+                text[n] = (WCHAR)kTextSamples[s][n];
+            text[n] = 0;
+            SIZE extent = {0, 0};
+            GetTextExtentPoint32W(dc, text, n, &extent);
+            Observe(extent.cx, "%s%d.[%d].cx", Name(size), size.em, s);
+        }
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
+    DeleteDC(dc);
+}
+
 // Every face name is Tahoma on the phone; an unknown one and the dialog
 // font give Tahoma's metrics.
 void OtherNamesGiveTahoma() {
@@ -96,6 +126,7 @@ void OtherNamesGiveTahoma() {
 const ConformanceCase kCases[] = {
     {"TahomaMetrics", TahomaMetrics, NULL},
     {"WidthsAtBitmapSizes", WidthsAtBitmapSizes, NULL},
+    {"WidthsAtOutlineSizes", WidthsAtOutlineSizes, NULL},
     {"OtherNamesGiveTahoma", OtherNamesGiveTahoma, NULL},
 };
 
