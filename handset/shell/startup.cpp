@@ -25,6 +25,11 @@ void Shell::AddStartup(std::u16string_view exePath, std::u16string_view commandL
     startup_.push_back({std::u16string(exePath), std::u16string(commandLine)});
 }
 
+void Shell::AddShortcut(std::u16string_view folder, std::u16string_view name,
+                        std::u16string_view target) {
+    shortcuts_.push_back({std::u16string(folder), std::u16string(name), std::u16string(target)});
+}
+
 std::vector<DWORD> Shell::SoftReset() {
     if (platform_.CurrentThread()) Platform::Fatal("Shell::SoftReset called on an emulated thread");
     platform_.timeline().Record("shell.softreset");
