@@ -56,3 +56,10 @@ add_test(NAME WindowsBuild.CallbackWithoutCallingConventionFailsToBuild
     -DSOURCE=${CMAKE_SOURCE_DIR}/windows/tests/callbacks.cpp
     "-DINCLUDES=${CMAKE_SOURCE_DIR}/windows/include\;${CMAKE_SOURCE_DIR}/handset/include/ce"
     -P ${CMAKE_SOURCE_DIR}/windows/tests/check_callbacks.cmake)
+
+# The stand-ins do on Windows what they say (windows/tests/standins_test.cpp).
+add_test(NAME WindowsBuild.StandInsDoWhatTheySayOnWine
+  COMMAND ${CMAKE_SOURCE_DIR}/conformance/run_wine.sh
+    ${CMAKE_BINARY_DIR}/windows/x86_64/conformance/standins_test.exe
+    ${CMAKE_BINARY_DIR}/windows/standins-test.txt ${CMAKE_BINARY_DIR}/windows/wineprefix-standins)
+set_tests_properties(WindowsBuild.StandInsDoWhatTheySayOnWine PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs the conformance suite's Windows half under wine64 in its own Xvfb,
-# with a fresh private Wine prefix (given Wine's Tahoma, which a new prefix
-# lacks and would otherwise replace), then stops that prefix's wineserver
-# and the Xvfb it started.
+# Runs a Windows program of the build (the conformance suite's Windows half,
+# the stand-ins' test) under wine64 in its own Xvfb, with a fresh private
+# Wine prefix (given Wine's Tahoma, which a new prefix lacks and would
+# otherwise replace), then stops that prefix's wineserver and the Xvfb it
+# started. The program's output goes to TRANSCRIPT; its exit status is the
+# script's.
 #
-#   run_wine.sh CONFORMANCE_EXE TRANSCRIPT PREFIX
+#   run_wine.sh EXE TRANSCRIPT PREFIX
 set -euo pipefail
 exe=$1 transcript=$2 prefix=$3
 
@@ -21,7 +23,10 @@ xvfb_pid=""
 cleanup() {
     "$wineserver" -k 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
 }
 trap cleanup EXIT
 
@@ -40,5 +45,11 @@ fonts="$prefix/drive_c/windows/Fonts"
 mkdir -p "$fonts"
 cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$fonts/"
 
-"$wine64" "$exe" >"$transcript"
+status=0
+"$wine64" "$exe" >"$transcript" || status=$?
 echo "run_wine: $(wc -l <"$transcript") lines in $transcript"
+if [ "$status" -ne 0 ]; then
+    echo "run_wine: $(basename "$exe") ended with $status:" >&2
+    tail -n 40 "$transcript" >&2
+fi
+exit "$status"
