@@ -1,9 +1,11 @@
 // What only the phone has: the cellular line through TAPI, Pocket Outlook's
-// contacts, the notification LEDs and the power manager. Windows has none
+// contacts, the notification LEDs, the power manager and the Pocket PC
+// shell's taskbar. Windows has none
 // of them (the Windows build's stand-ins say so), so Wine cannot judge
 // these and only the handset runs them.
 #include "conformance.h"
 
+#include <aygshell.h>
 #include <nled.h>
 #include <objbase.h>
 #include <pimstore.h>
@@ -71,10 +73,40 @@ void LedsAndBacklight() {
     Observe(SetDevicePower((PVOID)TEXT("BKL1:"), POWER_NAME | POWER_FORCE, D0), "backlight_on");
 }
 
+LRESULT CALLBACK Plain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The shell hides its taskbar for the window in the foreground only.
+void ShellHidesTheTaskbarForTheForeground() {
+    WNDCLASSW windowClass;
+    memset(&windowClass, 0, sizeof windowClass);
+    windowClass.lpfnWndProc = Plain;
+    windowClass.lpszClassName = TEXT("ConformanceFull");
+    RegisterClassW(&windowClass);
+    HWND back = CreateWindowExW(0, TEXT("ConformanceFull"), TEXT(""), WS_POPUP | WS_VISIBLE, 0, 0,
+                                10, 10, NULL, NULL, NULL, NULL);
+    HWND front = CreateWindowExW(0, TEXT("ConformanceFull"), TEXT(""), WS_POPUP | WS_VISIBLE, 0, 0,
+                                 10, 10, NULL, NULL, NULL, NULL);
+    SetForegroundWindow(front);
+    SetLastError(0);
+    Observe(SHFullScreen(back, SHFS_HIDETASKBAR), "background.result");
+    Observe(GetLastError(), "background.error");
+    Observe(SHFullScreen(front, SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON), "foreground.result");
+    Observe(SHFullScreen(front, SHFS_SHOWTASKBAR | SHFS_HIDETASKBAR), "both.result");
+    Observe(GetLastError(), "both.error");
+    Observe(SHFullScreen(NULL, SHFS_SHOWTASKBAR), "no_window.result");
+    Observe(GetLastError(), "no_window.error");
+    DestroyWindow(front);
+    DestroyWindow(back);
+}
+
 const ConformanceCase kCases[] = {
     {"TapiFindsTheCellularLine", TapiFindsTheCellularLine, "Windows has no cellular line"},
     {"PocketOutlookIsThere", PocketOutlookIsThere, "Windows has no Pocket Outlook"},
     {"LedsAndBacklight", LedsAndBacklight, "Windows has no notification LEDs or power manager"},
+    {"ShellHidesTheTaskbarForTheForeground", ShellHidesTheTaskbarForTheForeground,
+     "Windows has no Pocket PC taskbar"},
 };
 
 } // namespace
