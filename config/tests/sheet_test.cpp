@@ -59,6 +59,9 @@ struct Phone {
         handset::apps::StartPhoneShell(d);
         InstallConfigProgram(d, lock);
         if (lock == TessarilMain) RegisterLockProgram(d); // the real one, with its resources
+        // Without the defaults the installer wrote: the program's own, for
+        // values that are missing, are what these tests look at.
+        d.Get<handset::Registry>().DeleteKey(HKEY_LOCAL_MACHINE, kKey);
     }
     DWORD Start(std::u16string_view commandLine = u"") {
         DWORD pid = d.StartProgram(kConfigProgramPath, commandLine);

@@ -8,6 +8,10 @@
 #include "winuser.h"
 #include "prsht.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 // 0x020E on Windows Mobile 5.0, 0x020C on Pocket PC 2003.
 #if defined(_WIN32_WCE) && _WIN32_WCE < 0x500
 #define COMCTL32_VERSION 0x020C
@@ -57,5 +61,9 @@ BOOL WINAPI InitCommonControlsEx(LPINITCOMMONCONTROLSEX lpInitCtrls);
 #define TCM_GETITEMCOUNT (TCM_FIRST + 4)
 #define TCM_GETCURSEL (TCM_FIRST + 11)
 #define TCM_SETCURSEL (TCM_FIRST + 12)
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

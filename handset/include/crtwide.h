@@ -1,5 +1,6 @@
 // The Windows CE C runtime's wide-string functions, for the platform's 16-bit
-// WCHAR. They overload the host's wchar_t functions, which stay untouched.
+// WCHAR. They overload the host's wchar_t functions, which stay untouched, and
+// so keep C++ linkage where the phone's headers declare them extern "C".
 #ifndef HANDSET_CRTWIDE_H
 #define HANDSET_CRTWIDE_H
 

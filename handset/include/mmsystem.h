@@ -5,6 +5,10 @@
 
 #include "windef.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef UINT MMRESULT;
 
 #define MMSYSERR_NOERROR 0
@@ -106,5 +110,9 @@ MMRESULT WINAPI waveOutMessage(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dw1, DWORD_PTR
 
 BOOL WINAPI PlaySoundW(LPCWSTR pszSound, HMODULE hmod, DWORD fdwSound);
 #define PlaySound PlaySoundW
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -5,6 +5,10 @@
 
 #include "windows.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define STDMETHODCALLTYPE
 #define STDMETHOD(method) virtual HRESULT STDMETHODCALLTYPE method
 #define STDMETHOD_(type, method) virtual type STDMETHODCALLTYPE method
@@ -81,5 +85,9 @@ HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwCl
 BSTR WINAPI SysAllocString(const OLECHAR* psz);
 void WINAPI SysFreeString(BSTR bstr);
 UINT WINAPI SysStringLen(BSTR bstr);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

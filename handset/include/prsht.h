@@ -8,6 +8,10 @@
 
 #include "winuser.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define MAXPROPPAGES 100
 
 struct _PSP;
@@ -174,5 +178,9 @@ int WINAPI PropertySheetW(LPCPROPSHEETHEADERW lppsph);
 
 #define CreatePropertySheetPage CreatePropertySheetPageW
 #define PropertySheet PropertySheetW
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

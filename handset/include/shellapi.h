@@ -5,6 +5,10 @@
 
 #include "windef.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define SEE_MASK_NOCLOSEPROCESS 0x00000040
 #define SEE_MASK_FLAG_NO_UI 0x00000400
 
@@ -36,5 +40,9 @@ typedef struct _SHELLEXECUTEINFO {
 } SHELLEXECUTEINFO, *LPSHELLEXECUTEINFO;
 
 BOOL WINAPI ShellExecuteEx(LPSHELLEXECUTEINFO lpExecInfo);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

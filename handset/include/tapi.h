@@ -6,6 +6,10 @@
 
 #include "windows.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define TAPI_CURRENT_VERSION 0x00020000
 
 typedef DWORD HCALL, *LPHCALL;
@@ -287,7 +291,9 @@ typedef struct linemessage_tag {
     DWORD_PTR dwParam3;
 } LINEMESSAGE, *LPLINEMESSAGE;
 
-// 292 bytes, the size that applications pass on their first call.
+// 292 bytes, the size that applications pass on their first call, with
+// TAPI 2.2's and 3.0's fields from PermanentLineGuid on; for an application
+// that negotiated 2.0 the fixed part ends before them, at 252 bytes.
 typedef struct linedevcaps_tag {
     DWORD dwTotalSize;
     DWORD dwNeededSize;
@@ -428,6 +434,14 @@ typedef struct linecallinfo_tag {
     DWORD dwSendingFlowspecOffset;
     DWORD dwReceivingFlowspecSize;
     DWORD dwReceivingFlowspecOffset;
+    // TAPI 3.0's, as the real header declares them (344 bytes in all). For an
+    // application that negotiated 2.0 the fixed part ends before them, at 324
+    // bytes, where the variable part starts.
+    DWORD dwCallerIDAddressType;
+    DWORD dwCalledIDAddressType;
+    DWORD dwConnectedIDAddressType;
+    DWORD dwRedirectionIDAddressType;
+    DWORD dwRedirectingIDAddressType;
 } LINECALLINFO, *LPLINECALLINFO;
 
 typedef struct linecallparams_tag LINECALLPARAMS, *LPLINECALLPARAMS;
@@ -444,11 +458,15 @@ LONG WINAPI lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersi
                            DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps);
 LONG WINAPI lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
                      DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
-                     DWORD dwMediaModes, const LINECALLPARAMS* lpCallParams);
+                     DWORD dwMediaModes, LPLINECALLPARAMS const lpCallParams);
 LONG WINAPI lineClose(HLINE hLine);
 LONG WINAPI lineGetMessage(HLINEAPP hLineApp, LPLINEMESSAGE lpMessage, DWORD dwTimeout);
 LONG WINAPI lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo);
 LONG WINAPI lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
 LONG WINAPI lineDeallocateCall(HCALL hCall);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

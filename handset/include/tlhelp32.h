@@ -6,6 +6,10 @@
 
 #include "windef.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define TH32CS_SNAPHEAPLIST 0x00000001
 #define TH32CS_SNAPPROCESS 0x00000002
 #define TH32CS_SNAPTHREAD 0x00000004
@@ -48,5 +52,9 @@ BOOL WINAPI Process32First(HANDLE hSnapshot, LPPROCESSENTRY32 lppe);
 BOOL WINAPI Process32Next(HANDLE hSnapshot, LPPROCESSENTRY32 lppe);
 BOOL WINAPI Thread32First(HANDLE hSnapshot, LPTHREADENTRY32 lpte);
 BOOL WINAPI Thread32Next(HANDLE hSnapshot, LPTHREADENTRY32 lpte);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -6,6 +6,10 @@
 #include "windef.h"
 #include "winerror.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define INFINITE 0xFFFFFFFF
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
@@ -106,5 +110,9 @@ SIZE_T WINAPI LocalSize(HLOCAL hMem);
 #define GetModuleFileName GetModuleFileNameW
 #define GetModuleHandle GetModuleHandleW
 #define FindResource FindResourceW
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -6,6 +6,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// On the phone and on 32-bit Windows, WINAPI and CALLBACK are __stdcall, and
+// a callback declared without CALLBACK is refused where it is handed over;
+// the Windows build, against the real headers, holds device code to that.
+// The handset's host has one calling convention, so here they are empty.
 #define WINAPI
 #define CALLBACK
 #define APIENTRY

@@ -5,6 +5,10 @@
 
 #include "windef.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 // BitBlt raster operations.
 #define SRCCOPY (DWORD)0x00CC0020
 
@@ -205,5 +209,9 @@ COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
 #define CreateFontIndirect CreateFontIndirectW
 #define GetTextMetrics GetTextMetricsW
 #define GetTextExtentPoint32 GetTextExtentPoint32W
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -5,6 +5,10 @@
 #include "windef.h"
 #include "winerror.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000)
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001)
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)0x80000002)
@@ -75,5 +79,9 @@ LONG WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD 
 #define RegDeleteKey RegDeleteKeyW
 #define RegEnumKeyEx RegEnumKeyExW
 #define RegEnumValue RegEnumValueW
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -10,6 +10,10 @@
 
 #include "windef.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
@@ -667,5 +671,9 @@ int WINAPI DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT f
 #define GetDlgItemText GetDlgItemTextW
 #define LoadMenu LoadMenuW
 #define DrawText DrawTextW
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -33,6 +33,14 @@ class Shell final : public Area {
     // resets, as the phone's object store keeps \Windows\StartUp.
     void AddStartup(std::u16string_view exePath, std::u16string_view commandLine);
     const std::vector<StartupEntry>& Startup() const { return startup_; }
+    // A shortcut an installer made (in the Start menu's Programs folder, say):
+    // folder\name.lnk, which starts target. Kept as the start-up list is.
+    struct Shortcut {
+        std::u16string folder, name, target;
+    };
+    void AddShortcut(std::u16string_view folder, std::u16string_view name,
+                     std::u16string_view target);
+    const std::vector<Shortcut>& Shortcuts() const { return shortcuts_; }
 
     // A soft reset: ends every process, newest first, as TerminateProcess
     // with exit code 0 would; then starts the start-up entries in the order
@@ -61,6 +69,7 @@ class Shell final : public Area {
   private:
     std::vector<StartupEntry> startup_;
     std::vector<std::pair<std::u16string, DWORD>> builtFor_; // folded path, version
+    std::vector<Shortcut> shortcuts_;
 };
 
 } // namespace handset

@@ -43,6 +43,11 @@ DWORD Shell::BuiltFor(DWORD pid) const {
     return 0x501;
 }
 
+void Shell::AddShortcut(std::u16string_view folder, std::u16string_view name,
+                        std::u16string_view target) {
+    shortcuts_.push_back({std::u16string(folder), std::u16string(name), std::u16string(target)});
+}
+
 std::vector<DWORD> Shell::SoftReset() {
     if (platform_.CurrentThread()) Platform::Fatal("Shell::SoftReset called on an emulated thread");
     platform_.timeline().Record("shell.softreset");

@@ -80,8 +80,10 @@ DWORD DevCapsFixedSize(DWORD version) {
     return offsetof(LINEDEVCAPS, PermanentLineGuid);
 }
 
+// The lines go up to 2.0, so TAPI 3.0's tail of each is never filled.
 DWORD CallInfoFixedSize(DWORD version) {
-    return version < 0x00020000 ? offsetof(LINECALLINFO, dwCallTreatment) : sizeof(LINECALLINFO);
+    return version < 0x00020000 ? offsetof(LINECALLINFO, dwCallTreatment)
+                                : offsetof(LINECALLINFO, dwCallerIDAddressType);
 }
 
 bool VersionFits(const CellularNetwork::Line& line, DWORD version) {
@@ -222,7 +224,7 @@ HANDSET_API(LONG, lineGetDevCaps,
 HANDSET_API(LONG, lineOpen,
             (HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
              DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
-             DWORD dwMediaModes, const LINECALLPARAMS* arg9),
+             DWORD dwMediaModes, LPLINECALLPARAMS const arg9),
             (hLineApp, dwDeviceID, lphLine, dwAPIVersion, dwExtVersion, dwCallbackInstance,
              dwPrivileges, dwMediaModes, arg9)) {
     if (auto e = Enter("lineOpen")) return Error(*e);

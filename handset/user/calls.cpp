@@ -128,10 +128,14 @@ HANDSET_API(BOOL, IsWindow, (HWND hWnd), (hWnd)) {
     return Wm().Get(hWnd) ? TRUE : FALSE;
 }
 
+// Visible only while every window up its parent chain is: a control of a
+// hidden dialog is not.
 HANDSET_API(BOOL, IsWindowVisible, (HWND hWnd), (hWnd)) {
     (void)Enter("IsWindowVisible");
     auto w = Wm().Get(hWnd);
-    return w && w->visible ? TRUE : FALSE;
+    for (; w; w = Wm().Get(w->parent))
+        if (!w->visible) return FALSE;
+    return hWnd && Wm().Get(hWnd) ? TRUE : FALSE;
 }
 
 // By class, by title or both, without regard to case; the topmost match.

@@ -11,7 +11,7 @@ using namespace tapitest;
 
 namespace {
 
-constexpr DWORD kFixed = sizeof(LINECALLINFO); // 324, the 2.0 structure
+constexpr DWORD kFixed = 324; // the 2.0 structure, before TAPI 3.0's tail
 
 // An app with the cellular line open, and the handle it got for the call.
 struct Watcher {
@@ -230,6 +230,38 @@ TEST(LineGetCallInfo, OriginReasonAndMediaAreTheNetworks) {
     EXPECT_EQ(9600u, c.info()->dwRate);
     EXPECT_EQ(1u, c.info()->dwNumOwners) << "a voice owner only monitors a data call";
     EXPECT_EQ(1u, c.info()->dwNumMonitors);
+}
+
+// The declaration is the real header's, 344 bytes with TAPI 3.0's tail; a
+// 2.0 application gets the 2.0 fill whichever size it passes.
+TEST(LineGetCallInfo, A20ApplicationGetsThe20FixedPartWhateverItsStructuresSize) {
+    EXPECT_EQ(344u, sizeof(LINECALLINFO));
+    Device d;
+    DWORD cell = Network().AddStandardLines();
+    Watcher w(cell, 0x00020000);
+    Network().Incoming(cell, u"+441234567890");
+    HCALL call = w.Take();
+    const DWORD number = TextBytes(u"+441234567890");
+    struct Case {
+        int line;
+        DWORD total, used;
+    } cases[] = {
+        {__LINE__, 324, 324},           // the 2.0 structure: no room for the number
+        {__LINE__, 344, 324},           // the declared one: 20 bytes, still no room
+        {__LINE__, 324 + 28, 324 + 28}, // the number just fits after the 2.0 part
+        {__LINE__, 1024, 324 + 28},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
+        InfoBuffer b(c.total);
+        ASSERT_EQ(0, lineGetCallInfo(call, b.info()));
+        LINECALLINFO& i = *b.info();
+        EXPECT_EQ(324u + number, i.dwNeededSize);
+        EXPECT_EQ(c.used, i.dwUsedSize);
+        EXPECT_EQ(c.used > 324 ? 324u : 0u, i.dwCallerIDOffset);
+        EXPECT_EQ(c.total, i.dwTotalSize);
+        EXPECT_TRUE(b.UntouchedPastUsed()) << "TAPI 3.0's fields are not written";
+    }
 }
 
 TEST(LineGetCallInfo, Errors) {

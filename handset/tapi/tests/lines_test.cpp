@@ -2,7 +2,10 @@
 // lineGetDevCaps, lineOpen, lineClose, lineShutdown.
 #include <vector>
 
+#include <type_traits>
+
 #include "kernel/objects.h"
+
 #include "tapi_test.h"
 
 using handset::Device;
@@ -213,6 +216,42 @@ TEST(LineGetDevCaps, TheFixedPartIsTheNegotiatedVersions) {
         EXPECT_EQ(c.fixed, caps->dwProviderInfoOffset) << std::hex << "version " << c.version;
         EXPECT_EQ(0xCC, buffer[caps->dwUsedSize]) << "nothing is written past dwUsedSize";
     }
+}
+
+// The declaration is the real header's, 292 bytes with TAPI 2.2's and 3.0's
+// fields; a 2.0 application gets the 2.0 fill whichever size it passes.
+TEST(LineGetDevCaps, A20ApplicationGetsThe20FixedPartWhateverItsStructuresSize) {
+    EXPECT_EQ(292u, sizeof(LINEDEVCAPS));
+    Device d;
+    Network().AddLine(u"Cellular Line");
+    App a = Initialized();
+    const DWORD provider = sizeof(u"Cellular TSP"), name = sizeof(u"Cellular Line");
+    struct Case {
+        int line;
+        DWORD total, used;
+    } cases[] = {
+        {__LINE__, 252, 252},            // the 2.0 structure: no room for text
+        {__LINE__, 292, 252 + provider}, // the declared one: the provider fits
+        {__LINE__, 252 + provider + name, 252 + provider + name},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
+        std::vector<BYTE> buffer(512, 0xCC);
+        auto* caps = reinterpret_cast<LINEDEVCAPS*>(buffer.data());
+        caps->dwTotalSize = c.total;
+        ASSERT_EQ(0, lineGetDevCaps(a.app, 0, 0x00020000, 0, caps));
+        EXPECT_EQ(252u + provider + name, caps->dwNeededSize);
+        EXPECT_EQ(c.used, caps->dwUsedSize);
+        EXPECT_EQ(c.used > 252 ? 252u : 0u, caps->dwProviderInfoOffset);
+        EXPECT_EQ(0xCC, buffer[caps->dwUsedSize]) << "nothing is written past dwUsedSize";
+    }
+}
+
+// As the real header declares it: the call parameters are not const.
+TEST(LineOpen, TakesTheCallParametersAsTheRealHeaderDoes) {
+    using Declared = LONG(WINAPI*)(HLINEAPP, DWORD, LPHLINE, DWORD, DWORD, DWORD_PTR, DWORD, DWORD,
+                                   LPLINECALLPARAMS);
+    EXPECT_TRUE((std::is_same_v<Declared, decltype(&lineOpen)>));
 }
 
 TEST(LineGetDevCaps, Errors) {

@@ -343,6 +343,32 @@ TEST_F(Windows, FindWindowMatchesClassAndTitleWithoutRegardToCase) {
     });
 }
 
+TEST_F(Windows, AChildIsVisibleOnlyWhileItsParentsAre) {
+    d.Call([&] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Recorder;
+        wc.lpszClassName = u"Recorder";
+        RegisterClassW(&wc);
+        auto make = [](DWORD style, HWND parent) {
+            return CreateWindowExW(0, u"Recorder", u"", style, 0, 0, 10, 10, parent, nullptr,
+                                   nullptr, nullptr);
+        };
+        HWND top = make(WS_POPUP | WS_VISIBLE, nullptr);
+        HWND child = make(WS_CHILD | WS_VISIBLE, top);
+        HWND grandchild = make(WS_CHILD | WS_VISIBLE, child);
+        EXPECT_EQ(TRUE, IsWindowVisible(grandchild));
+        ShowWindow(top, SW_HIDE);
+        EXPECT_EQ(FALSE, IsWindowVisible(child));
+        EXPECT_EQ(FALSE, IsWindowVisible(grandchild));
+        ShowWindow(top, SW_SHOW);
+        ShowWindow(child, SW_HIDE);
+        EXPECT_EQ(TRUE, IsWindowVisible(top));
+        EXPECT_EQ(FALSE, IsWindowVisible(grandchild));
+        EXPECT_EQ(FALSE, IsWindowVisible(nullptr));
+        DestroyWindow(top);
+    });
+}
+
 TEST_F(Windows, SetForegroundWithTheLowBitActivatesTheLastActiveOwnedWindow) {
     d.Call([&] {
         WNDCLASSW wc{};

@@ -3,7 +3,11 @@
 #ifndef HANDSET_PM_H
 #define HANDSET_PM_H
 
-#include "windef.h"
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef enum _CEDEVICE_POWER_STATE {
     PwrDeviceUnspecified = -1, // no state of the caller's: the power manager decides
@@ -22,5 +26,9 @@ typedef enum _CEDEVICE_POWER_STATE {
 
 // Returns ERROR_SUCCESS or the error.
 DWORD WINAPI SetDevicePower(PVOID pvDevice, DWORD dwDeviceFlags, CEDEVICE_POWER_STATE DeviceState);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -5,8 +5,11 @@
 #ifndef HANDSET_AYGSHELL_H
 #define HANDSET_AYGSHELL_H
 
-#include "windef.h"
-#include "winuser.h"
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 #define SHFS_SHOWTASKBAR 0x0001
 #define SHFS_HIDETASKBAR 0x0002
@@ -74,5 +77,9 @@ typedef struct tagSHINITDLGINFO {
 // (SHIDIF_DONEBUTTON: a tap sends WM_COMMAND IDOK), sized to the screen
 // below the taskbar, above the menu bar or over it, the input panel down.
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

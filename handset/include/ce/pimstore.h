@@ -5,7 +5,12 @@
 #ifndef HANDSET_PIMSTORE_H
 #define HANDSET_PIMSTORE_H
 
-#include "objbase.h"
+#include <windows.h>
+#include <objbase.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 // GetDefaultFolder's folders.
 #define olFolderCalendar 9
@@ -85,5 +90,9 @@ struct IContact : public IDispatch {
     STDMETHOD(get_Email3Address)(BSTR* pst) PURE;
     STDMETHOD(get_Application)(IPOutlookApp** polApp) PURE;
 };
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

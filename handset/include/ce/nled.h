@@ -3,7 +3,11 @@
 #ifndef HANDSET_NLED_H
 #define HANDSET_NLED_H
 
-#include "windef.h"
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 #define NLED_COUNT_INFO_ID 0
 #define NLED_SUPPORTS_INFO_ID 1
@@ -40,5 +44,9 @@ struct NLED_SETTINGS_INFO {
 
 BOOL WINAPI NLedGetDeviceInfo(UINT nInfoId, void* pOutput);
 BOOL WINAPI NLedSetDevice(UINT nDeviceId, void* pInput);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif
