@@ -234,6 +234,9 @@ class Platform {
     void WakeWaiters();
     // Runs fn on the clock at virtual time `at` (not before now).
     void At(uint64_t at, std::function<void()> fn);
+    // When the clock next has something to do (a timed event or the end of a
+    // wait with a time-out); kNever when nothing is due. For the driver.
+    uint64_t NextDueTime() { return NextDue(); }
 
   protected:
     explicit Platform(DWORD bootTick);
@@ -242,8 +245,9 @@ class Platform {
     // Runs emulated threads until the clock would pass `limit` or done()
     // holds; the driver's side of the baton.
     void Drive(uint64_t limit, const std::function<bool()>* done);
-    void SetRealTimeMode(bool on);
+    void SetRealTimeMode(bool on, double speed);
     bool realTime_ = false;
+    double realSpeed_ = 1;
 
   private:
     struct TimedEvent {

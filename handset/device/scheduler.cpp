@@ -156,8 +156,10 @@ void Platform::FireDue() {
     }
 }
 
-void Platform::SetRealTimeMode(bool on) {
+void Platform::SetRealTimeMode(bool on, double speed) {
+    if (!(speed > 0)) Fatal("SetRealTime: the speed must be above 0");
     realTime_ = on;
+    realSpeed_ = speed;
     realBase_ = std::chrono::steady_clock::now();
     virtualBase_ = now_;
 }
@@ -165,7 +167,10 @@ void Platform::SetRealTimeMode(bool on) {
 void Platform::AdvanceTo(uint64_t t) {
     if (t <= now_) return;
     if (realTime_)
-        std::this_thread::sleep_until(realBase_ + std::chrono::milliseconds(t - virtualBase_));
+        std::this_thread::sleep_until(
+            realBase_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double, std::milli>(double(t - virtualBase_) /
+                                                                      realSpeed_)));
     now_ = t;
 }
 

@@ -199,20 +199,28 @@ TEST(Scheduler, SameProgramTwiceGivesTheSameTimeline) {
 }
 
 TEST(Scheduler, RealTimeModePacesTheClockByTheWallClock) {
-    Device d;
-    auto start = std::chrono::steady_clock::now();
-    d.SetRealTime(true);
-    uint64_t wokeAt = 0;
-    d.StartProcess("sleeper", [&] {
-        Sleep(120);
-        wokeAt = d.Now();
-        return DWORD(0);
-    });
-    d.RunFor(200);
-    auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now() - start)
-                    .count();
-    EXPECT_EQ(120u, wokeAt) << "virtual time stays exact";
-    EXPECT_EQ(200u, d.Now());
-    EXPECT_GE(wall, 200) << "and takes as long as it says";
+    struct Case {
+        int line;
+        double speed;
+        long least, most; // wall ms for 200 virtual ms
+    } cases[] = {{__LINE__, 1, 200, 2000}, {__LINE__, 10, 20, 150}};
+    for (const Case& c : cases) {
+        Device d;
+        auto start = std::chrono::steady_clock::now();
+        d.SetRealTime(true, c.speed);
+        uint64_t wokeAt = 0;
+        d.StartProcess("sleeper", [&] {
+            Sleep(120);
+            wokeAt = d.Now();
+            return DWORD(0);
+        });
+        d.RunFor(200);
+        long wall = long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count());
+        EXPECT_EQ(120u, wokeAt) << "line " << c.line << ": virtual time stays exact";
+        EXPECT_EQ(200u, d.Now()) << "line " << c.line;
+        EXPECT_GE(wall, c.least) << "line " << c.line << ": takes as long as it says";
+        EXPECT_LT(wall, c.most) << "line " << c.line << ": and no longer, at its speed";
+    }
 }
