@@ -130,11 +130,14 @@ struct Driver::Visitor {
         CallId id = Net().Outgoing(cell_, dial.number, options);
         // The network's progress, as ScheduleOutgoing makes it; the far end
         // answers only when the script says so.
-        d_.At(d_.Now() + 500, [this, id] {
-            if (Net().Call(id).state == LINECALLSTATE_DIALING) Net().Proceeding(id);
+        // (The events outlive this visitor: they hold the driver.)
+        Driver* driver = &dr;
+        d_.At(d_.Now() + 500, [driver, id] {
+            if (driver->Net().Call(id).state == LINECALLSTATE_DIALING) driver->Net().Proceeding(id);
         });
-        d_.At(d_.Now() + 1500, [this, id] {
-            if (Net().Call(id).state == LINECALLSTATE_PROCEEDING) Net().Ringback(id);
+        d_.At(d_.Now() + 1500, [driver, id] {
+            if (driver->Net().Call(id).state == LINECALLSTATE_PROCEEDING)
+                driver->Net().Ringback(id);
         });
         d_.RunUntilIdle();
         return {};
@@ -320,38 +323,37 @@ std::vector<NetworkCall> Driver::CallsUnderWay() {
 }
 
 DWORD Driver::LastProcess(Program p) {
-        std::string path = Narrow(ProgramPath(p));
-        DWORD pid = 0;
-        for (const TimelineEntry* e : d_.timeline().Find("process.start"))
-            if (e->Get("path") == path) pid = DWORD(e->Number("process"));
-        return pid;
-    }
+    std::string path = Narrow(ProgramPath(p));
+    DWORD pid = 0;
+    for (const TimelineEntry* e : d_.timeline().Find("process.start"))
+        if (e->Get("path") == path) pid = DWORD(e->Number("process"));
+    return pid;
+}
 
 std::optional<std::string> Driver::Outside(POINT p) {
-        Screen& screen = d_.Get<Screen>();
-        if (p.x < screen.Width() && p.y < screen.Height()) return std::nullopt;
-        return std::to_string(p.x) + "," + std::to_string(p.y) + " is outside the screen of " +
-               std::to_string(screen.Width()) + "x" + std::to_string(screen.Height());
-    }
+    Screen& screen = d_.Get<Screen>();
+    if (p.x < screen.Width() && p.y < screen.Height()) return std::nullopt;
+    return std::to_string(p.x) + "," + std::to_string(p.y) + " is outside the screen of " +
+           std::to_string(screen.Width()) + "x" + std::to_string(screen.Height());
+}
 
 std::string Driver::OnTop() {
-        auto sheet = d_.Get<PropertySheets>().Open();
-        if (!sheet || sheet->current < 0) return " in the dialog on top";
-        return " on the sheet's page " + Narrow(sheet->titles[size_t(sheet->current)]) +
-               " (its tabs are " + Titles(sheet->titles) + "; tap one first)";
-    }
+    auto sheet = d_.Get<PropertySheets>().Open();
+    if (!sheet || sheet->current < 0) return " in the dialog on top";
+    return " on the sheet's page " + Narrow(sheet->titles[size_t(sheet->current)]) +
+           " (its tabs are " + Titles(sheet->titles) + "; tap one first)";
+}
 
 // In the dialog's order, as a dialog's mnemonics find it.
 HWND Driver::LabelledBox(HWND label) {
-        WindowManager& wm = Windows();
-        auto info = wm.Info(label);
-        if (!info || !info->parent) return nullptr;
-        std::vector<HWND> siblings = wm.Children(info->parent); // topmost first: template order
-        auto it = std::find(siblings.begin(), siblings.end(), label);
-        for (; it != siblings.end(); ++it)
-            if (ReadCombo(d_, *it)) return *it;
-        return nullptr;
-    }
-
+    WindowManager& wm = Windows();
+    auto info = wm.Info(label);
+    if (!info || !info->parent) return nullptr;
+    std::vector<HWND> siblings = wm.Children(info->parent); // topmost first: template order
+    auto it = std::find(siblings.begin(), siblings.end(), label);
+    for (; it != siblings.end(); ++it)
+        if (ReadCombo(d_, *it)) return *it;
+    return nullptr;
+}
 
 } // namespace handset::script

@@ -162,11 +162,10 @@ const char* ProgramName(Program p) {
 namespace {
 
 // The words a line may start with, for the error that meets any other.
-const char* const kWords[] = {"screen", "limit",   "seed",  "contacts", "contact", "registry",
-                              "set",    "install", "start", "wait",     "at",      "gsm",
-                              "dial",   "tap",     "drag",  "press",    "stylus",  "key",
-                              "pick",   "apply",   "answer", "soft",    "shot",    "random",
-                              "no",     "expect"};
+const char* const kWords[] = {
+    "screen", "limit", "seed",   "contacts", "contact", "registry", "set",   "install", "start",
+    "wait",   "at",    "gsm",    "dial",     "tap",     "drag",     "press", "stylus",  "key",
+    "pick",   "apply", "answer", "soft",     "shot",    "random",   "no",    "expect"};
 
 struct Token {
     std::string text;

@@ -219,11 +219,11 @@ struct Expect {
     Ms ms = 0;
 };
 } // namespace step
-using Action =
-    std::variant<step::Wait, step::At, step::Contacts, step::Contact, step::RegistryFile, step::Set,
-                 step::Install, step::Start, step::IncomingCall, step::Dial, step::Gsm, step::Tap,
-                 step::Drag, step::Press, step::Stylus, step::Key, step::Pick, step::Apply, step::Answer, step::SoftReset,
-                 step::Shot, step::RandomTaps, step::RandomFaults, step::Expect>;
+using Action = std::variant<step::Wait, step::At, step::Contacts, step::Contact, step::RegistryFile,
+                            step::Set, step::Install, step::Start, step::IncomingCall, step::Dial,
+                            step::Gsm, step::Tap, step::Drag, step::Press, step::Stylus, step::Key,
+                            step::Pick, step::Apply, step::Answer, step::SoftReset, step::Shot,
+                            step::RandomTaps, step::RandomFaults, step::Expect>;
 
 struct Step {
     Place at; // its first word

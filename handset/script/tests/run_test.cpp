@@ -171,7 +171,8 @@ TEST(Run, ATapOrPressIsItsDownAndUpApart) {
         std::string start = std::string(kCall) + "wait 1s\n";
         Outcome whole = RunText(start + c.whole + "wait 1s\n", "whole");
         Outcome parts = RunText(start + c.parts + "wait 1s\n", "parts");
-        std::string a = Slurp(whole.dir / "timeline.jsonl"), b = Slurp(parts.dir / "timeline.jsonl");
+        std::string a = Slurp(whole.dir / "timeline.jsonl"),
+                    b = Slurp(parts.dir / "timeline.jsonl");
         EXPECT_NE(std::string::npos, a.find("\"action\": \"up\"")) << "line " << c.line;
         EXPECT_EQ(a, b) << "line " << c.line;
     }
