@@ -168,9 +168,9 @@ void Platform::AdvanceTo(uint64_t t) {
     if (t <= now_) return;
     if (realTime_)
         std::this_thread::sleep_until(
-            realBase_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                            std::chrono::duration<double, std::milli>(double(t - virtualBase_) /
-                                                                      realSpeed_)));
+            realBase_ +
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double, std::milli>(double(t - virtualBase_) / realSpeed_)));
     now_ = t;
 }
 
