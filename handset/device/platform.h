@@ -237,6 +237,10 @@ class Platform {
     // When the clock next has something to do (a timed event or the end of a
     // wait with a time-out); kNever when nothing is due. For the driver.
     uint64_t NextDueTime() { return NextDue(); }
+    // True while the clock fires its timed events and ends waits: what is
+    // recorded then is the clock's (process 0), not the thread's that moved
+    // it, so that a run split at any quiet moment records the same.
+    bool OnTheClock() const { return onTheClock_; }
 
   protected:
     explicit Platform(DWORD bootTick);
@@ -292,6 +296,7 @@ class Platform {
     uint64_t limit_ = 0;
     const std::function<bool()>* done_ = nullptr;
     bool shuttingDown_ = false;
+    bool onTheClock_ = false;
     std::chrono::steady_clock::time_point realBase_;
     uint64_t virtualBase_ = 0;
     std::deque<Thread*> ready_;

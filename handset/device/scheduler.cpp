@@ -135,6 +135,12 @@ uint64_t Platform::NextDue() {
 }
 
 void Platform::FireDue() {
+    struct OnClock {
+        bool& on;
+        bool was = on;
+        explicit OnClock(bool& flag) : on(flag) { on = true; }
+        ~OnClock() { on = was; }
+    } clock(onTheClock_);
     // Scheduled events first: what they signal completes waits that end at
     // the same moment.
     while (!timed_.empty() && timed_.front().at <= now_) {

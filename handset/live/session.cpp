@@ -391,11 +391,11 @@ void Session::Loop() {
             action = script::step::Dial{in.number, in.data};
             break;
         case Input::Kind::Network: {
-            const NetworkCall* call = nullptr;
+            std::optional<std::u16string> number;
             for (const NetworkCall& c : driver.Net().Calls())
-                if (c.id == in.call && UnderWay(c.state)) call = &c;
-            if (!call) return "no call " + std::to_string(in.call) + " is under way";
-            action = script::step::Gsm{in.verb, call->number};
+                if (c.id == in.call && UnderWay(c.state)) number = c.number;
+            if (!number) return "no call " + std::to_string(in.call) + " is under way";
+            action = script::step::Gsm{in.verb, *number};
             break;
         }
         case Input::Kind::Start:

@@ -198,6 +198,32 @@ TEST(Scheduler, SameProgramTwiceGivesTheSameTimeline) {
     EXPECT_NE(std::string::npos, first.find("\"what\": \"process.exit\"")) << first;
 }
 
+// The live phone runs the clock in short slices and acts between them; a
+// saved session replays in one run. Both must record the same.
+TEST(Scheduler, ARunSplitAtQuietMomentsRecordsTheSame) {
+    auto run = [](uint64_t slice) {
+        Device d;
+        d.StartProcess("ticker", [] {
+            SetTimer(nullptr, 1, 70, nullptr);
+            MSG m;
+            for (int i = 0; i < 5 && GetMessageW(&m, nullptr, 0, 0) > 0; ++i)
+                DispatchMessageW(&m);
+            return DWORD(0);
+        });
+        d.StartProcess("sleeper", [] {
+            for (int i = 0; i < 3; ++i)
+                Sleep(110);
+            return DWORD(0);
+        });
+        for (uint64_t t = 0; t < 400; t += slice)
+            d.RunFor(slice);
+        return d.timeline().ToJsonLines();
+    };
+    std::string whole = run(400);
+    EXPECT_NE(std::string::npos, whole.find("timer.fire")) << whole;
+    EXPECT_EQ(whole, run(7));
+}
+
 TEST(Scheduler, RealTimeModePacesTheClockByTheWallClock) {
     struct Case {
         int line;
