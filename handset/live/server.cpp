@@ -374,6 +374,7 @@ struct Server::Impl {
 Server::Server(Session& session, Options options)
     : impl_(std::make_unique<Impl>(session, std::move(options))) {
     impl_->http.set_payload_max_length(4096);
+    impl_->http.set_tcp_nodelay(true);
     impl_->http.set_keep_alive_max_count(10000);
     impl_->http.new_task_queue = [] { return new httplib::ThreadPool(16); };
     impl_->Routes();

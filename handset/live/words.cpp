@@ -44,6 +44,19 @@ std::string KeyWord(int64_t vk) {
     return it == names.end() ? std::to_string(vk) : it->second;
 }
 
+// A number the network can ring from: digits and the dialling marks only
+// (no #, which a script line would read as a comment).
+bool Callable(std::u16string_view number) {
+    bool digit = false;
+    for (char16_t c : number) {
+        if (c >= u'0' && c <= u'9')
+            digit = true;
+        else if (std::u16string_view(u"+*()- ").find(c) == std::u16string_view::npos)
+            return false;
+    }
+    return digit;
+}
+
 std::string Point(POINT p) {
     return std::to_string(p.x) + "," + std::to_string(p.y);
 }
@@ -220,7 +233,7 @@ std::optional<std::string> OpeningLines(script::ScreenSize size, const std::stri
                 {"work", &c.business2TelephoneNumber}, {"car", &c.carTelephoneNumber},
                 {"radio", &c.radioTelephoneNumber},    {"pager", &c.pagerNumber}};
             for (const auto& [kind, number] : numbers)
-                if (!number->empty())
+                if (!number->empty() && Callable(*number))
                     lines += "contact \"" + quoted + "\" " + kind + " " + Narrow(*number) + "\n";
         }
     }
@@ -231,8 +244,9 @@ std::optional<std::string> OpeningLines(script::ScreenSize size, const std::stri
         for (const script::SettingInfo& s : script::Settings())
             if (auto v = scratch.Get<Registry>().GetDword(HKEY_LOCAL_MACHINE,
                                                           u"Software\\Apps\\Tessaril", s.name))
-                lines += "set " + Narrow(s.name) + " " +
-                         (*v < s.items.size() ? s.items[*v] : std::to_string(int32_t(*v))) + "\n";
+                // The stored index, which reads back exactly; the sheet's words beside it.
+                lines += "set " + Narrow(s.name) + " " + std::to_string(int32_t(*v)) +
+                         (*v < s.items.size() ? " # " + s.items[*v] : "") + "\n";
     }
     return lines + "install\nstart Tessaril\n";
 }
