@@ -332,9 +332,21 @@ std::optional<Ms> DurationPart(const std::string& text) {
                                  : 0;
     if (scale == 0 || std::count(number.begin(), number.end(), '.') > 1 || number.back() == '.')
         return std::nullopt;
-    double ms = std::strtod(number.c_str(), nullptr) * scale;
-    if (ms > 1e12 || ms != std::floor(ms)) return std::nullopt;
-    return Ms(ms);
+    // In whole milliseconds, digit by digit: "2.03s" is 2030ms exactly, as
+    // FormatMs writes it (a double would make it 2029.999...).
+    size_t dot = number.find('.');
+    std::string whole = number.substr(0, dot),
+                fraction = dot == std::string::npos ? "" : number.substr(dot + 1);
+    if (whole.empty() || whole.size() > 12 || fraction.size() > 6) return std::nullopt;
+    Ms step = Ms(scale), ms = std::stoull(whole) * step, tenths = 1, part = 0;
+    for (char digit : fraction) {
+        part = part * 10 + Ms(digit - '0');
+        tenths *= 10;
+    }
+    if (part * step % tenths != 0) return std::nullopt; // finer than a millisecond
+    ms += part * step / tenths;
+    if (ms > Ms(1e12)) return std::nullopt;
+    return ms;
 }
 
 // A duration of one or more parts: "1m 30s".

@@ -120,7 +120,8 @@ TEST(ScriptValues, DurationsAddUpTheirParts) {
         {__LINE__, "500ms", 500, "500ms"},          {__LINE__, "5s", 5000, "5s"},
         {__LINE__, "1.5s", 1500, "1.5s"},           {__LINE__, "3m", 180000, "3m"},
         {__LINE__, "1m 30s", 90000, "1m 30s"},      {__LINE__, "1m 57.092s", 117092, "1m 57.092s"},
-        {__LINE__, "2h 1ms", 7200001, "2h 0.001s"},
+        {__LINE__, "2h 1ms", 7200001, "2h 0.001s"}, {__LINE__, "2.03s", 2030, "2.03s"},
+        {__LINE__, "4.1s", 4100, "4.1s"},           {__LINE__, "0.5m", 30000, "30s"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
