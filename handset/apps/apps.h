@@ -1,6 +1,7 @@
 // The phone's own programs, which share the screen with ours: the Today
 // screen (whose process, the shell, also keeps the taskbar) and the Phone
 // program, which shows the current call with its Hold, Mute and End buttons
+// (Hold reads Answer while a call is offered, and the talk key answers too)
 // and comes to the front when a call is offered or placed. Both are Win32
 // programs on the platform calls, registered under \Windows\ and run as
 // processes of the handset; tests and scenarios start and read them here.

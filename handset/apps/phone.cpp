@@ -1,7 +1,8 @@
 // The Phone program (\Windows\cprog.exe): a window over the work area that
 // shows the network's current call (the contact's name where one of the
 // contact store's numbers matches, the number, the state and the call time,
-// refreshed each second) with Hold, Mute and End buttons. It follows the
+// refreshed each second) with Hold, Mute and End buttons; while a call is
+// offered the first reads Answer, as does the talk key. It follows the
 // calls through the cellular network's listener and acts on them through
 // the network's driving half, as the phone's own call program does below
 // TAPI. It comes to the front when a call is offered or placed, and hides
@@ -106,7 +107,9 @@ std::u16string CallTime(uint64_t ms) {
 
 bool Enabled(int button, DWORD state) {
     switch (button) {
-    case 0: // Hold
+    case 0: // Hold, or Answer while offered
+        return state == LINECALLSTATE_CONNECTED || state == LINECALLSTATE_ONHOLD ||
+               state == LINECALLSTATE_OFFERING;
     case 1: // Mute
         return state == LINECALLSTATE_CONNECTED || state == LINECALLSTATE_ONHOLD;
     default: // End
@@ -148,6 +151,7 @@ void Paint(HWND hwnd) {
         FrameColour(dc, l.buttons[i], s, i == 2 ? RGB(120, 16, 16) : kEdge);
         std::u16string label = kButtonNames[i];
         if (i == 0 && state == LINECALLSTATE_ONHOLD) label = u"Unhold";
+        if (i == 0 && state == LINECALLSTATE_OFFERING) label = u"Answer";
         if (i == 1 && p.muted) label = u"Unmute";
         COLORREF ink = !enabled ? kGreyed : (i == 2 || down ? RGB(255, 255, 255) : kInk);
         DrawLabel(dc, l.buttons[i], label, 13 * s, true, ink,
@@ -164,6 +168,11 @@ void Press(HWND hwnd, int button) {
     CallId id = call->id;
     switch (button) {
     case 0:
+        if (call->state == LINECALLSTATE_OFFERING) {
+            d.timeline().Record("phone.answer", {{"call", id}});
+            Network().Connect(id);
+            break;
+        }
         d.timeline().Record(call->state == LINECALLSTATE_ONHOLD ? "phone.resume" : "phone.hold",
                             {{"call", id}});
         if (call->state == LINECALLSTATE_ONHOLD)
@@ -262,6 +271,8 @@ LRESULT CALLBACK PhoneProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     case WM_KEYDOWN:
         if (wParam == VK_TEND) Press(hwnd, 2); // the red key
+        if (wParam == VK_TTALK && Shown() && Shown()->state == LINECALLSTATE_OFFERING)
+            Press(hwnd, 0); // the green key answers
         return 0;
     default:
         return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -25,8 +25,9 @@ class Device final : public Platform {
     static Device& Current();
 
     // Real-time mode paces the clock by the wall clock, for watching live:
-    // a jump of the clock then takes as long as it says. Off by default.
-    void SetRealTime(bool on) { SetRealTimeMode(on); }
+    // a jump of the clock then takes as long as it says, divided by the
+    // speed (10: ten virtual seconds in one). Off by default.
+    void SetRealTime(bool on, double speed = 1) { SetRealTimeMode(on, speed); }
     bool RealTime() const { return realTime_; }
 
     // Runs ready threads until none is ready; the clock does not move.

@@ -242,6 +242,13 @@ class Platform {
     void WakeWaiters();
     // Runs fn on the clock at virtual time `at` (not before now).
     void At(uint64_t at, std::function<void()> fn);
+    // When the clock next has something to do (a timed event or the end of a
+    // wait with a time-out); kNever when nothing is due. For the driver.
+    uint64_t NextDueTime() { return NextDue(); }
+    // True while the clock fires its timed events and ends waits: what is
+    // recorded then is the clock's (process 0), not the thread's that moved
+    // it, so that a run split at any quiet moment records the same.
+    bool OnTheClock() const { return onTheClock_; }
 
   protected:
     explicit Platform(DWORD bootTick);
@@ -250,8 +257,9 @@ class Platform {
     // Runs emulated threads until the clock would pass `limit` or done()
     // holds; the driver's side of the baton.
     void Drive(uint64_t limit, const std::function<bool()>* done);
-    void SetRealTimeMode(bool on);
+    void SetRealTimeMode(bool on, double speed);
     bool realTime_ = false;
+    double realSpeed_ = 1;
 
   private:
     struct TimedEvent {
@@ -297,6 +305,7 @@ class Platform {
     uint64_t limit_ = 0;
     const std::function<bool()>* done_ = nullptr;
     bool shuttingDown_ = false;
+    bool onTheClock_ = false;
     std::chrono::steady_clock::time_point realBase_;
     uint64_t virtualBase_ = 0;
     std::deque<Thread*> ready_;

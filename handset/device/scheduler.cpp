@@ -135,6 +135,12 @@ uint64_t Platform::NextDue() {
 }
 
 void Platform::FireDue() {
+    struct OnClock {
+        bool& on;
+        bool was = on;
+        explicit OnClock(bool& flag) : on(flag) { on = true; }
+        ~OnClock() { on = was; }
+    } clock(onTheClock_);
     // Scheduled events first: what they signal completes waits that end at
     // the same moment.
     while (!timed_.empty() && timed_.front().at <= now_) {
@@ -156,8 +162,10 @@ void Platform::FireDue() {
     }
 }
 
-void Platform::SetRealTimeMode(bool on) {
+void Platform::SetRealTimeMode(bool on, double speed) {
+    if (!(speed > 0)) Fatal("SetRealTime: the speed must be above 0");
     realTime_ = on;
+    realSpeed_ = speed;
     realBase_ = std::chrono::steady_clock::now();
     virtualBase_ = now_;
 }
@@ -165,7 +173,10 @@ void Platform::SetRealTimeMode(bool on) {
 void Platform::AdvanceTo(uint64_t t) {
     if (t <= now_) return;
     if (realTime_)
-        std::this_thread::sleep_until(realBase_ + std::chrono::milliseconds(t - virtualBase_));
+        std::this_thread::sleep_until(
+            realBase_ +
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double, std::milli>(double(t - virtualBase_) / realSpeed_)));
     now_ = t;
 }
 

@@ -84,8 +84,10 @@ std::string TimelineEntry::ToJson() const {
 }
 
 void Timeline::Record(std::string what, std::vector<Field> fields) {
-    entries_.push_back({device_.Now(), device_.CurrentPid(), device_.CurrentTid(), std::move(what),
-                        std::move(fields)});
+    // What the clock does is the clock's, whichever thread happened to move it.
+    bool clock = device_.OnTheClock();
+    entries_.push_back({device_.Now(), clock ? 0 : device_.CurrentPid(),
+                        clock ? 0 : device_.CurrentTid(), std::move(what), std::move(fields)});
 }
 
 std::vector<const TimelineEntry*> Timeline::Find(std::string_view what) const {

@@ -2,6 +2,7 @@
 //
 //   handset run [-o DIR] [--seed N] SCRIPT...   run each; a report per script and size
 //   handset check SCRIPT...                     read each and report its mistakes
+//   handset live [OPTIONS]                      the phone in a web page (live/live.h)
 //
 // Every script is read and checked before anything runs. Each run at each
 // screen size has a process of its own, so that one that stops the handset
@@ -22,6 +23,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "live/live.h"
 #include "script/run.h"
 #include "script/script.h"
 
@@ -32,7 +34,9 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr, "usage: handset run [-o DIR] [--seed N] SCRIPT...\n"
-                         "       handset check SCRIPT...\n");
+                         "       handset check SCRIPT...\n"
+                         "       handset live [--port N] [--listen ADDR] [--screen WxH] "
+                         "[--contacts FILE.vcf] [--settings FILE.reg] [-o DIR]\n");
     return 2;
 }
 
@@ -143,6 +147,7 @@ Finished RunJob(const Job& job) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     std::string command = argv[1];
+    if (command == "live") return handset::live::LiveMain(argc - 1, argv + 1);
     if (command != "run" && command != "check") return Usage();
     std::optional<fs::path> outDir;
     std::optional<uint64_t> seed;

@@ -19,6 +19,7 @@
 #include "pim/store.h"
 #include "power/power.h"
 #include "registry/registry.h"
+#include "script/driver.h"
 #include "script/report.h"
 #include "shell/install.h"
 #include "shell/menubar.h"
@@ -53,13 +54,6 @@ std::string Hex6(uint32_t rgb) {
     return buf;
 }
 
-std::string Digits(std::u16string_view number) {
-    std::string d;
-    for (char16_t c : number)
-        if (c >= u'0' && c <= u'9') d += char(c);
-    return d;
-}
-
 bool UnderWay(const NetworkCall& c) {
     return c.state != LINECALLSTATE_IDLE && c.state != LINECALLSTATE_DISCONNECTED;
 }
@@ -68,18 +62,12 @@ class Runner {
   public:
     Runner(const Script& script, ScreenSize size, std::filesystem::path dir,
            std::function<void(const Step&)> onStep)
-        : s_(script), dir_(std::move(dir)), taps_(script.seed), onStep_(std::move(onStep)) {
+        : s_(script), dir_(std::move(dir)), driver_(size), taps_(script.seed),
+          onStep_(std::move(onStep)) {
         out_.size = size;
         out_.dir = dir_;
         out_.seed = script.seed;
         out_.steps.resize(script.steps.size());
-        if (size.width != 240 || size.height != 320 || size.dpi != 96)
-            d_.Get<Screen>().SetSize(size.width, size.height, size.dpi);
-        cell_ = Net().AddStandardLines();
-        apps::StartPhoneShell(d_);
-        // The phone boots its shell again after a soft reset.
-        d_.Get<Shell>().AddStartup(apps::kShellPath, u"");
-        d_.Get<Shell>().AddStartup(apps::kPhonePath, u"");
     }
 
     Outcome Run() {
@@ -101,7 +89,8 @@ class Runner {
             r.start = d_.Now();
             current_ = &step;
             if (onStep_) onStep_(step);
-            std::optional<std::string> failure = std::visit(*this, step.action);
+            std::optional<std::string> failure =
+                Driver::Acts(step.action) ? driver_.Act(step) : std::visit(*this, step.action);
             r.end = d_.Now();
             if (failure) {
                 r.status = StepResult::Status::Failed;
@@ -138,209 +127,12 @@ class Runner {
         Advance(a.time - d_.Now());
         return {};
     }
-    Result operator()(const step::Contacts& c) {
-        std::string error;
-        if (!d_.Get<PimStore>().LoadVcfText(c.text, c.file, &error)) return error;
-        return {};
-    }
-    Result operator()(const step::Contact& c) {
-        std::string error;
-        std::string source = "line " + std::to_string(current_->at.line);
-        if (!d_.Get<PimStore>().LoadVcfText(c.vcard, source, &error)) return error;
-        return {};
-    }
-    Result operator()(const step::RegistryFile& r) {
-        std::string error;
-        if (!d_.Get<Registry>().LoadRegText(r.text, r.file, &error)) return error;
-        return {};
-    }
-    Result operator()(const step::Set& set) {
-        d_.Get<Registry>().SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, set.setting->name, set.value);
-        return {};
-    }
-    Result operator()(const step::Install&) {
-        RegisterLockProgram(d_);
-        InstallConfigProgram(d_, TessarilMain);
-        return {};
-    }
-    Result operator()(const step::Start& start) {
-        if (!d_.StartProgram(ProgramPath(start.program), start.commandLine))
-            return std::string(ProgramName(start.program)) + " is not installed";
-        d_.RunUntilIdle();
-        return {};
-    }
-    Result operator()(const step::IncomingCall& call) {
-        CallOptions options;
-        options.withheld = call.withheld;
-        if (call.data) options.mediaMode = LINEMEDIAMODE_DATAMODEM;
-        Net().Incoming(cell_, call.number, options);
-        d_.RunUntilIdle();
-        return {};
-    }
-    Result operator()(const step::Dial& dial) {
-        CallOptions options;
-        if (dial.data) options.mediaMode = LINEMEDIAMODE_DATAMODEM;
-        CallId id = Net().Outgoing(cell_, dial.number, options);
-        // The network's progress, as ScheduleOutgoing makes it; the far end
-        // answers only when the script says so.
-        d_.At(d_.Now() + 500, [this, id] {
-            if (Net().Call(id).state == LINECALLSTATE_DIALING) Net().Proceeding(id);
-        });
-        d_.At(d_.Now() + 1500, [this, id] {
-            if (Net().Call(id).state == LINECALLSTATE_PROCEEDING) Net().Ringback(id);
-        });
-        d_.RunUntilIdle();
-        return {};
-    }
-    Result operator()(const step::Gsm& g) {
-        std::vector<NetworkCall> live;
-        for (const NetworkCall& c : Net().Calls())
-            if (UnderWay(c) && (g.number.empty() || Digits(c.number) == Digits(g.number)))
-                live.push_back(c);
-        if (live.empty())
-            return g.number.empty() ? std::string("no call is under way")
-                                    : "no call with " + Narrow(g.number) + " is under way";
-        if (live.size() > 1)
-            return std::to_string(live.size()) + " calls are under way; name the number";
-        const NetworkCall& c = live[0];
-        std::string is = "the call with " + Narrow(c.number) + " is " + CallStateName(c.state);
-        switch (g.verb) {
-        case step::Gsm::Verb::Accept:
-            if (c.state == LINECALLSTATE_ONHOLD)
-                Net().Resume(c.id);
-            else if (c.state == LINECALLSTATE_CONNECTED || c.state == LINECALLSTATE_BUSY)
-                return is + "; there is nothing to accept";
-            else
-                Net().Connect(c.id);
-            break;
-        case step::Gsm::Verb::Hold:
-            if (c.state != LINECALLSTATE_CONNECTED) return is + "; only a connected call is held";
-            Net().Hold(c.id);
-            break;
-        case step::Gsm::Verb::Busy:
-            if (c.direction != Direction::Outgoing || c.state == LINECALLSTATE_CONNECTED ||
-                c.state == LINECALLSTATE_ONHOLD)
-                return is + "; only a call being dialled meets a busy line";
-            if (c.state != LINECALLSTATE_BUSY) Net().SetState(c.id, LINECALLSTATE_BUSY);
-            Net().HangUp(c.id, LINEDISCONNECTMODE_BUSY);
-            break;
-        case step::Gsm::Verb::Cancel:
-            Net().HangUp(c.id);
-            break;
-        }
-        d_.RunUntilIdle();
-        return {};
-    }
-    Result operator()(const step::Tap& tap) {
-        const Target& t = tap.target;
-        WindowManager& wm = Windows();
-        switch (t.kind) {
-        case Target::Kind::Point:
-            if (auto outside = Outside(t.point)) return outside;
-            handset::Tap(d_, t.point);
-            return {};
-        case Target::Kind::Lock: {
-            HWND lock = LockWindow();
-            if (!lock || !wm.Info(lock)->visible)
-                return std::string("the lock window is not shown");
-            handset::Tap(d_, Centre(ScreenRectOf(d_, lock)));
-            return {};
-        }
-        case Target::Kind::PhoneEnd:
-        case Target::Kind::PhoneHold:
-        case Target::Kind::PhoneMute: {
-            if (!apps::PhoneWindow(d_)) return std::string("the Phone program does not run");
-            auto button = t.kind == Target::Kind::PhoneEnd    ? apps::PhoneButton::End
-                          : t.kind == Target::Kind::PhoneHold ? apps::PhoneButton::Hold
-                                                              : apps::PhoneButton::Mute;
-            handset::Tap(d_, Centre(apps::PhoneButtonRect(d_, button)));
-            return {};
-        }
-        case Target::Kind::Ok: {
-            Taskbar& bar = d_.Get<Taskbar>();
-            if (!bar.OkButtonShown()) return std::string("the taskbar shows no OK button");
-            handset::Tap(d_, Centre(bar.OkButtonRect()));
-            return {};
-        }
-        case Target::Kind::Tab: {
-            auto sheet = d_.Get<PropertySheets>().Open();
-            if (!sheet) return std::string("no settings sheet is open");
-            for (size_t i = 0; i < sheet->titles.size(); ++i)
-                if (SameName(sheet->titles[i], t.text)) {
-                    TapTab(d_, int(i));
-                    return {};
-                }
-            return "the sheet has no tab \"" + Narrow(t.text) + "\"; its tabs are " +
-                   Titles(sheet->titles);
-        }
-        case Target::Kind::Control: {
-            HWND control = FindControl(d_, t.text);
-            if (!control) return "no control reads \"" + Narrow(t.text) + "\"" + OnTop();
-            // A label stands for the box beside it, as a person means it.
-            if (auto info = wm.Info(control); info && SameName(info->className, u"Static"))
-                if (HWND box = LabelledBox(control)) control = box;
-            TapControl(d_, control);
-            return {};
-        }
-        }
-        return {};
-    }
-    Result operator()(const step::Drag& drag) {
-        if (auto outside = Outside(drag.from)) return outside;
-        if (auto outside = Outside(drag.to)) return outside;
-        handset::Drag(d_, drag.from, drag.to);
-        return {};
-    }
-    Result operator()(const step::Press& press) {
-        if (press.soft >= 0)
-            PressSoftKey(d_, press.soft);
-        else
-            PressKey(d_, press.vk);
-        return {};
-    }
-    Result operator()(const step::Pick& pick) {
-        HWND label = FindControl(d_, pick.label);
-        if (!label) return "no label reads \"" + Narrow(pick.label) + "\"" + OnTop();
-        HWND box = LabelledBox(label);
-        if (!box) return "no list box follows the label \"" + Narrow(pick.label) + "\"";
-        auto combo = ReadCombo(d_, box);
-        std::vector<std::string> items;
-        for (const std::u16string& item : combo->items) {
-            if (SameName(item, pick.item)) {
-                PickComboItem(d_, box, pick.item);
-                return {};
-            }
-            items.push_back(Narrow(item));
-        }
-        std::string list;
-        for (const std::string& item : items)
-            list += (list.empty() ? "" : "; ") + item;
-        return "the box \"" + Narrow(pick.label) + "\" has no item \"" + Narrow(pick.item) +
-               "\"; its items are: " + list;
-    }
     Result operator()(const step::Apply&) {
         if (!d_.Get<PropertySheets>().Open()) return std::string("no settings sheet is open");
         PressSoftKey(d_, 0);
         // Apply may stop the lock program, which takes virtual time.
         if (!Advance(10000, [this] { return Windows().OpenMessageBox() != nullptr; })) return {};
         if (!Windows().OpenMessageBox()) return std::string("Apply showed no message within 10s");
-        return {};
-    }
-    Result operator()(const step::Answer& a) {
-        const MessageBoxInfo* box = Windows().OpenMessageBox();
-        if (!box) return std::string("no message box is open");
-        if (std::find(box->buttons.begin(), box->buttons.end(), a.button) == box->buttons.end())
-            return "the message box \"" + Narrow(box->text) + "\" has no " + a.name + " button";
-        handset::AnswerMessageBox(d_, a.button);
-        return {};
-    }
-    Result operator()(const step::SoftReset&) {
-        d_.Get<Shell>().SoftReset();
-        // A reset clears the programs' memory; the handset keeps their
-        // globals for the whole run, so they go back to zero here, before
-        // the start-up programs run.
-        ResetLockProgramGlobals();
-        d_.RunUntilIdle();
         return {};
     }
     Result operator()(const step::Shot& shot) {
@@ -377,6 +169,9 @@ class Runner {
         else
             d_.faults().Clear();
         return {};
+    }
+    template <class Acting> Result operator()(const Acting&) {
+        return driver_.Act(*current_); // never reached: Run gives these to the driver
     }
     Result operator()(const step::Expect& e) {
         since_ = d_.Now();
@@ -591,53 +386,11 @@ class Runner {
                std::holds_alternative<step::Contact>(a);
     }
 
-    CellularNetwork& Net() { return d_.Get<CellularNetwork>(); }
-    WindowManager& Windows() { return d_.Get<WindowManager>(); }
-    HWND LockWindow() { return Windows().FindByClass(LOCK_WINDOW_CLASS); }
-
-    // The newest process of the program, running or ended; 0 when none.
-    DWORD LastProcess(Program p) {
-        std::string path = Narrow(ProgramPath(p));
-        DWORD pid = 0;
-        for (const TimelineEntry* e : d_.timeline().Find("process.start"))
-            if (e->Get("path") == path) pid = DWORD(e->Number("process"));
-        return pid;
-    }
-
-    std::optional<std::string> Outside(POINT p) {
-        Screen& screen = d_.Get<Screen>();
-        if (p.x < screen.Width() && p.y < screen.Height()) return std::nullopt;
-        return std::to_string(p.x) + "," + std::to_string(p.y) + " is outside the screen of " +
-               std::to_string(screen.Width()) + "x" + std::to_string(screen.Height());
-    }
-
-    static std::string Titles(const std::vector<std::u16string>& titles) {
-        std::string out;
-        for (const auto& t : titles)
-            out += (out.empty() ? "" : ", ") + Narrow(t);
-        return out;
-    }
-
-    // " on the sheet's page Main (tap a tab first)", where a sheet is open.
-    std::string OnTop() {
-        auto sheet = d_.Get<PropertySheets>().Open();
-        if (!sheet || sheet->current < 0) return " in the dialog on top";
-        return " on the sheet's page " + Narrow(sheet->titles[size_t(sheet->current)]) +
-               " (its tabs are " + Titles(sheet->titles) + "; tap one first)";
-    }
-
-    // The box a label names: the first combo box after it among its
-    // siblings, in the dialog's order, as a dialog's mnemonics find it.
-    HWND LabelledBox(HWND label) {
-        WindowManager& wm = Windows();
-        auto info = wm.Info(label);
-        if (!info || !info->parent) return nullptr;
-        std::vector<HWND> siblings = wm.Children(info->parent); // topmost first: template order
-        auto it = std::find(siblings.begin(), siblings.end(), label);
-        for (; it != siblings.end(); ++it)
-            if (ReadCombo(d_, *it)) return *it;
-        return nullptr;
-    }
+    CellularNetwork& Net() { return driver_.Net(); }
+    WindowManager& Windows() { return driver_.Windows(); }
+    HWND LockWindow() { return driver_.LockWindow(); }
+    DWORD LastProcess(Program p) { return driver_.LastProcess(p); }
+    std::optional<std::string> Outside(POINT p) { return driver_.Outside(p); }
 
     SettingsSnapshot SettingsNow() {
         SettingsSnapshot snapshot;
@@ -711,10 +464,10 @@ class Runner {
 
     const Script& s_;
     std::filesystem::path dir_;
-    Device d_;
+    Driver driver_;
+    Device& d_ = driver_.device();
     Outcome out_;
     Prng taps_;
-    DWORD cell_ = 0;
     const Step* current_ = nullptr;
     Ms since_ = 0; // when the expectation being checked began
     std::chrono::steady_clock::time_point wallStart_;

@@ -162,10 +162,10 @@ const char* ProgramName(Program p) {
 namespace {
 
 // The words a line may start with, for the error that meets any other.
-const char* const kWords[] = {"screen", "limit",   "seed",  "contacts", "contact", "registry",
-                              "set",    "install", "start", "wait",     "at",      "gsm",
-                              "dial",   "tap",     "drag",  "press",    "pick",    "apply",
-                              "answer", "soft",    "shot",  "random",   "no",      "expect"};
+const char* const kWords[] = {
+    "screen", "limit", "seed",   "contacts", "contact", "registry", "set",   "install", "start",
+    "wait",   "at",    "gsm",    "dial",     "tap",     "drag",     "press", "stylus",  "key",
+    "pick",   "apply", "answer", "soft",     "shot",    "random",   "no",    "expect"};
 
 struct Token {
     std::string text;
@@ -332,9 +332,21 @@ std::optional<Ms> DurationPart(const std::string& text) {
                                  : 0;
     if (scale == 0 || std::count(number.begin(), number.end(), '.') > 1 || number.back() == '.')
         return std::nullopt;
-    double ms = std::strtod(number.c_str(), nullptr) * scale;
-    if (ms > 1e12 || ms != std::floor(ms)) return std::nullopt;
-    return Ms(ms);
+    // In whole milliseconds, digit by digit: "2.03s" is 2030ms exactly, as
+    // FormatMs writes it (a double would make it 2029.999...).
+    size_t dot = number.find('.');
+    std::string whole = number.substr(0, dot),
+                fraction = dot == std::string::npos ? "" : number.substr(dot + 1);
+    if (whole.empty() || whole.size() > 12 || fraction.size() > 6) return std::nullopt;
+    Ms step = Ms(scale), ms = std::stoull(whole) * step, tenths = 1, part = 0;
+    for (char digit : fraction) {
+        part = part * 10 + Ms(digit - '0');
+        tenths *= 10;
+    }
+    if (part * step % tenths != 0) return std::nullopt; // finer than a millisecond
+    ms += part * step / tenths;
+    if (ms > Ms(1e12)) return std::nullopt;
+    return ms;
 }
 
 // A duration of one or more parts: "1m 30s".
@@ -549,8 +561,8 @@ class Reader {
         if (auto* r = std::get_if<step::RandomTaps>(&a)) return r->ms;
         if (auto* e = std::get_if<step::Expect>(&a))
             return e->mode == step::Expect::Mode::For ? e->ms : 0;
-        if (std::holds_alternative<step::Tap>(a) || std::holds_alternative<step::Press>(a))
-            return 100;
+        if (auto* t = std::get_if<step::Tap>(&a)) return t->hold;
+        if (auto* p = std::get_if<step::Press>(&a)) return p->hold;
         if (std::holds_alternative<step::Drag>(a)) return 300;
         if (std::holds_alternative<step::Pick>(a)) return 100;
         return 0;
@@ -636,13 +648,33 @@ class Reader {
             d.data = c.Take("data");
             return d;
         }
-        if (word == "tap") return step::Tap{TapTarget(c)};
+        if (word == "tap") {
+            step::Tap tap{TapTarget(c)};
+            if (tap.target.kind == Target::Kind::Point && c.Take("for")) tap.hold = Duration(c);
+            return tap;
+        }
         if (word == "drag") {
             POINT from = Point(c);
             c.Expect("to", "write drag X,Y to X,Y");
             return step::Drag{from, Point(c)};
         }
-        if (word == "press") return Press(c);
+        if (word == "press") {
+            step::Press press = Press(c);
+            if (c.Take("for")) press.hold = Duration(c);
+            return press;
+        }
+        if (word == "stylus") {
+            std::string m = c.OneOf({"down", "move", "up"}, "what the stylus does");
+            return step::Stylus{m == "down"   ? step::Stylus::Move::Down
+                                : m == "move" ? step::Stylus::Move::Move
+                                              : step::Stylus::Move::Up,
+                                Point(c)};
+        }
+        if (word == "key") {
+            bool down = c.OneOf({"down", "up"}, "down or up") == "down";
+            step::Press key = Press(c);
+            return step::Key{down, key.vk, key.name};
+        }
         if (word == "pick") {
             std::u16string item = Widen(c.Next("the item to pick, in quotes").text);
             c.Expect("in", "write pick \"ITEM\" in \"LABEL\", the label beside the box");
@@ -747,13 +779,14 @@ class Reader {
             {"down", VK_DOWN},     {"left", VK_LEFT},     {"right", VK_RIGHT},
             {"soft1", VK_F1},      {"soft2", VK_F2},      {"app1", VK_APP1},
             {"app2", VK_APP1 + 1}, {"app3", VK_APP1 + 2}, {"app4", VK_APP1 + 3},
-            {"app5", VK_APP1 + 4}, {"app6", VK_APP1 + 5}};
+            {"app5", VK_APP1 + 4}, {"app6", VK_APP1 + 5}, {"talk", VK_TTALK},
+            {"end", VK_TEND}};
         std::vector<std::string> names;
         for (auto& [n, vk] : keys)
             names.push_back(n);
         std::string k = c.OneOf(names, "a key");
         for (auto& [n, vk] : keys)
-            if (n == k) return {vk, n == "soft1" ? 0 : n == "soft2" ? 1 : -1, n};
+            if (n == k) return {vk, n};
         return {};
     }
 

@@ -174,13 +174,25 @@ struct Gsm {
 };
 struct Tap {
     Target target;
+    Ms hold = 100; // how long the stylus stays down
 };
 struct Drag {
     POINT from, to;
 };
 struct Press {
-    UINT vk;  // VK_*; VK_F1/VK_F2 go through the soft-key bar
-    int soft; // -1, or the soft key's index
+    UINT vk; // VK_*; VK_F1/VK_F2 are the soft keys
+    std::string name;
+    Ms hold = 100; // how long the key stays down
+};
+// The stylus or a key on its own: what a tap, a drag or a press is made of,
+// for a hand that does not keep to their shapes (the live phone's).
+struct Stylus {
+    enum class Move { Down, Move, Up } move;
+    POINT point;
+};
+struct Key {
+    bool down;
+    UINT vk;
     std::string name;
 };
 struct Pick {
@@ -207,11 +219,11 @@ struct Expect {
     Ms ms = 0;
 };
 } // namespace step
-using Action =
-    std::variant<step::Wait, step::At, step::Contacts, step::Contact, step::RegistryFile, step::Set,
-                 step::Install, step::Start, step::IncomingCall, step::Dial, step::Gsm, step::Tap,
-                 step::Drag, step::Press, step::Pick, step::Apply, step::Answer, step::SoftReset,
-                 step::Shot, step::RandomTaps, step::RandomFaults, step::Expect>;
+using Action = std::variant<step::Wait, step::At, step::Contacts, step::Contact, step::RegistryFile,
+                            step::Set, step::Install, step::Start, step::IncomingCall, step::Dial,
+                            step::Gsm, step::Tap, step::Drag, step::Press, step::Stylus, step::Key,
+                            step::Pick, step::Apply, step::Answer, step::SoftReset, step::Shot,
+                            step::RandomTaps, step::RandomFaults, step::Expect>;
 
 struct Step {
     Place at; // its first word

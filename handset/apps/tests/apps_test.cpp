@@ -94,6 +94,27 @@ TEST(PhoneProgram, HoldAndMuteFollowTheirTaps) {
     EXPECT_EQ(DWORD(LINECALLSTATE_CONNECTED), net.Call(call).state);
 }
 
+TEST(PhoneProgram, AnOfferedCallIsAnsweredByTheFirstButtonOrTheTalkKey) {
+    struct Case {
+        int line;
+        bool tap; // the button, or else the talk key
+    } cases[] = {{__LINE__, true}, {__LINE__, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Device d;
+        handset::apps::StartPhoneShell(d);
+        auto& net = d.Get<handset::CellularNetwork>();
+        handset::CallId call = net.Incoming(net.AddStandardLines(), u"07700900123");
+        d.RunUntilIdle();
+        if (c.tap)
+            handset::Tap(d, handset::Centre(handset::apps::PhoneButtonRect(d, PhoneButton::Hold)));
+        else
+            handset::PressKey(d, VK_TTALK);
+        EXPECT_EQ(std::string("connected"), handset::CallStateName(net.Call(call).state));
+        EXPECT_EQ(1u, d.timeline().Count("phone.answer"));
+    }
+}
+
 // Screenshots at both sizes: the Today screen, the Phone program during a
 // call, and a message box over it. The checks hold the pictures' landmarks.
 TEST(Screenshots, TodayPhoneAndMessageBox) {

@@ -198,21 +198,55 @@ TEST(Scheduler, SameProgramTwiceGivesTheSameTimeline) {
     EXPECT_NE(std::string::npos, first.find("\"what\": \"process.exit\"")) << first;
 }
 
+// The live phone runs the clock in short slices and acts between them; a
+// saved session replays in one run. Both must record the same.
+TEST(Scheduler, ARunSplitAtQuietMomentsRecordsTheSame) {
+    auto run = [](uint64_t slice) {
+        Device d;
+        d.StartProcess("ticker", [] {
+            SetTimer(nullptr, 1, 70, nullptr);
+            MSG m;
+            for (int i = 0; i < 5 && GetMessageW(&m, nullptr, 0, 0) > 0; ++i)
+                DispatchMessageW(&m);
+            return DWORD(0);
+        });
+        d.StartProcess("sleeper", [] {
+            for (int i = 0; i < 3; ++i)
+                Sleep(110);
+            return DWORD(0);
+        });
+        for (uint64_t t = 0; t < 400; t += slice)
+            d.RunFor(slice);
+        return d.timeline().ToJsonLines();
+    };
+    std::string whole = run(400);
+    EXPECT_NE(std::string::npos, whole.find("timer.fire")) << whole;
+    EXPECT_EQ(whole, run(7));
+}
+
 TEST(Scheduler, RealTimeModePacesTheClockByTheWallClock) {
-    Device d;
-    auto start = std::chrono::steady_clock::now();
-    d.SetRealTime(true);
-    uint64_t wokeAt = 0;
-    d.StartProcess("sleeper", [&] {
-        Sleep(120);
-        wokeAt = d.Now();
-        return DWORD(0);
-    });
-    d.RunFor(200);
-    auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now() - start)
-                    .count();
-    EXPECT_EQ(120u, wokeAt) << "virtual time stays exact";
-    EXPECT_EQ(200u, d.Now());
-    EXPECT_GE(wall, 200) << "and takes as long as it says";
+    struct Case {
+        int line;
+        double speed;
+        long least, most; // wall ms for 200 virtual ms
+    } cases[] = {{__LINE__, 1, 200, 2000}, {__LINE__, 10, 20, 150}};
+    for (const Case& c : cases) {
+        Device d;
+        auto start = std::chrono::steady_clock::now();
+        d.SetRealTime(true, c.speed);
+        uint64_t wokeAt = 0;
+        d.StartProcess("sleeper", [&] {
+            Sleep(120);
+            wokeAt = d.Now();
+            return DWORD(0);
+        });
+        d.RunFor(200);
+        long wall = long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count());
+        EXPECT_EQ(120u, wokeAt) << "line " << c.line << ": virtual time stays exact";
+        EXPECT_EQ(200u, d.Now()) << "line " << c.line;
+        EXPECT_GE(wall, c.least) << "line " << c.line << ": takes as long as it says";
+        EXPECT_LT(wall, c.most) << "line " << c.line << ": and no longer, at its speed";
+    }
 }

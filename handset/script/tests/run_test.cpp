@@ -155,6 +155,29 @@ TEST(Run, ARunawayScenarioStopsAtItsLimitNamingTheLine) {
     }
 }
 
+// A recorded hand writes taps and presses in these shapes; each must replay
+// exactly as the stylus and keys it stands for.
+TEST(Run, ATapOrPressIsItsDownAndUpApart) {
+    struct Case {
+        int line;
+        const char* whole;
+        const char* parts;
+    } cases[] = {
+        {__LINE__, "tap 60,300 for 80ms\n", "stylus down 60,300\nwait 80ms\nstylus up 60,300\n"},
+        {__LINE__, "press centre for 150ms\n", "key down centre\nwait 150ms\nkey up centre\n"},
+        {__LINE__, "press soft1\n", "key down soft1\nwait 100ms\nkey up soft1\n"},
+    };
+    for (const Case& c : cases) {
+        std::string start = std::string(kCall) + "wait 1s\n";
+        Outcome whole = RunText(start + c.whole + "wait 1s\n", "whole");
+        Outcome parts = RunText(start + c.parts + "wait 1s\n", "parts");
+        std::string a = Slurp(whole.dir / "timeline.jsonl"),
+                    b = Slurp(parts.dir / "timeline.jsonl");
+        EXPECT_NE(std::string::npos, a.find("\"action\": \"up\"")) << "line " << c.line;
+        EXPECT_EQ(a, b) << "line " << c.line;
+    }
+}
+
 TEST(Command, AFailedExpectationComesFirstInTheReportWithItsScreenshot) {
     fs::path out = FreshDir("deliberate");
     Command c =

@@ -58,6 +58,9 @@ TEST(ScriptErrors, EachNamesItsPlaceAndWhatWouldBeRight) {
         {__LINE__, "expect message \"Saved\n", "t.scenario:1:16", "no closing \""},
         {__LINE__, "gsm cal 0123\n", "t.scenario:1:5", "did you mean \"call\"?"},
         {__LINE__, "expect lock shown within\n", "t.scenario:1:19", "\"within\" is more than"},
+        {__LINE__, "stylus sideways 1,2\n", "t.scenario:1:8", "is not what the stylus does"},
+        {__LINE__, "key down ok\n", "t.scenario:1:10", "\"ok\" is not a key"},
+        {__LINE__, "tap lock for 1s\n", "t.scenario:1:10", "\"for\" is more than"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -117,7 +120,8 @@ TEST(ScriptValues, DurationsAddUpTheirParts) {
         {__LINE__, "500ms", 500, "500ms"},          {__LINE__, "5s", 5000, "5s"},
         {__LINE__, "1.5s", 1500, "1.5s"},           {__LINE__, "3m", 180000, "3m"},
         {__LINE__, "1m 30s", 90000, "1m 30s"},      {__LINE__, "1m 57.092s", 117092, "1m 57.092s"},
-        {__LINE__, "2h 1ms", 7200001, "2h 0.001s"},
+        {__LINE__, "2h 1ms", 7200001, "2h 0.001s"}, {__LINE__, "2.03s", 2030, "2.03s"},
+        {__LINE__, "4.1s", 4100, "4.1s"},           {__LINE__, "0.5m", 30000, "30s"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -143,4 +147,23 @@ TEST(ScriptValues, AnExpectationTakesItsTimeFromTheEndOfTheLine) {
     EXPECT_EQ(120000u, *std::get<check::LastSignal>(forTime.condition).since);
     EXPECT_EQ(0xFF8000u,
               std::get<check::Pixel>(std::get<step::Expect>(s.steps[3].action).condition).rgb);
+}
+
+TEST(ScriptValues, TapsAndPressesHoldForWhatTheLineSays) {
+    Script s = Parsed("tap 10,20 for 80ms\ntap 1,2\npress talk for 1.5s\npress end\n"
+                      "stylus move 3,4\nkey up soft2\n");
+    ASSERT_EQ(6u, s.steps.size());
+    EXPECT_EQ(80u, std::get<step::Tap>(s.steps[0].action).hold);
+    EXPECT_EQ(100u, std::get<step::Tap>(s.steps[1].action).hold);
+    EXPECT_EQ(1500u, std::get<step::Press>(s.steps[2].action).hold);
+    EXPECT_EQ(0x72u, std::get<step::Press>(s.steps[2].action).vk); // VK_TTALK
+    EXPECT_EQ(0x73u, std::get<step::Press>(s.steps[3].action).vk); // VK_TEND
+    const auto& move = std::get<step::Stylus>(s.steps[4].action);
+    EXPECT_EQ(step::Stylus::Move::Move, move.move);
+    EXPECT_EQ(3, move.point.x);
+    EXPECT_EQ(4, move.point.y);
+    const auto& key = std::get<step::Key>(s.steps[5].action);
+    EXPECT_FALSE(key.down);
+    EXPECT_EQ(0x71u, key.vk); // VK_F2
+    EXPECT_EQ(1580u + 100, s.steps[0].least + s.steps[1].least + s.steps[2].least);
 }
