@@ -148,4 +148,11 @@ std::u16string Widen(std::string_view s) {
     return out;
 }
 
+std::u16string FoldAscii(std::u16string_view s) {
+    std::u16string out(s);
+    for (auto& c : out)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return out;
+}
+
 } // namespace handset

@@ -1,5 +1,6 @@
 // Text helpers the handset's areas share: UTF-8/UTF-16 conversion for the
-// handset's own texts and for files it reads, and trimming of blanks.
+// handset's own texts and for files it reads, ASCII case folding, and
+// trimming of blanks.
 #pragma once
 
 #include <string>
@@ -15,6 +16,10 @@ std::string Narrow(std::u16string_view s);
 // are not UTF-8 are read as Latin-1, each on its own, as old 8-bit exporters
 // wrote them; so no byte but 00 gives U+0000.
 std::u16string Widen(std::string_view s);
+
+// A-Z turned to a-z and nothing else: the case rule of the phone's file and
+// window names as the handset compares them.
+std::u16string FoldAscii(std::u16string_view s);
 
 // Blanks are spaces and tabs; TrimLine also takes CR and LF.
 std::string_view Trim(std::string_view s);

@@ -3,6 +3,7 @@
 // and the handle table takes back what it still held.
 #include <algorithm>
 
+#include "common/text.h"
 #include "device/platform.h"
 #include "device/scheduler.h"
 
@@ -13,19 +14,12 @@ namespace {
 constexpr uintptr_t kCurrentThreadPseudo = 0x41; // SH_CURTHREAD + SYS_HANDLE_BASE
 constexpr uintptr_t kCurrentProcessPseudo = 0x42;
 
-std::u16string FoldCase(std::u16string_view s) {
-    std::u16string out(s);
-    for (auto& c : out)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    return out;
-}
-
 } // namespace
 
 // ---- Programs and processes ------------------------------------------------
 
 void Platform::RegisterProgram(std::u16string_view exePath, ProgramMain main) {
-    auto key = FoldCase(exePath);
+    auto key = FoldAscii(exePath);
     programs_[key] = main;
     if (!programModules_.count(key)) {
         programModules_[key] = reinterpret_cast<HINSTANCE>(nextModule_);
@@ -35,11 +29,11 @@ void Platform::RegisterProgram(std::u16string_view exePath, ProgramMain main) {
 }
 
 bool Platform::ProgramRegistered(std::u16string_view exePath) const {
-    return programs_.count(FoldCase(exePath)) != 0;
+    return programs_.count(FoldAscii(exePath)) != 0;
 }
 
 HINSTANCE Platform::ProgramModule(std::u16string_view exePath) const {
-    auto it = programModules_.find(FoldCase(exePath));
+    auto it = programModules_.find(FoldAscii(exePath));
     return it == programModules_.end() ? nullptr : it->second;
 }
 
@@ -85,7 +79,7 @@ std::vector<std::u16string> Platform::ProgramPaths() const {
 
 DWORD Platform::StartProgram(std::u16string_view exePath, std::u16string_view commandLine,
                              int showCommand) {
-    auto key = FoldCase(exePath);
+    auto key = FoldAscii(exePath);
     auto it = programs_.find(key);
     if (it == programs_.end()) return 0;
     ProgramMain main = it->second;

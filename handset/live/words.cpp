@@ -8,20 +8,13 @@
 #include "pim/store.h"
 #include "pim/vcard.h"
 #include "registry/registry.h"
+#include "script/report.h"
 #include "testing/phone.h"
 #include "window/lock_window.h"
 
 namespace handset::live {
 
 namespace {
-
-std::string ProgramName(const std::string& path) {
-    std::string name = path.substr(path.find_last_of('\\') + 1);
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".exe") name.resize(name.size() - 4);
-    if (name == "cprog") return "Phone";
-    if (name == "shell32") return "Today";
-    return name;
-}
 
 std::string CallWords(const std::string& state) {
     static const std::map<std::string, std::string> words = {
@@ -82,7 +75,7 @@ std::string Narrator::ProgramOf(const std::string& pid) const {
 std::optional<std::string> Narrator::Say(const TimelineEntry& e, Device& d) {
     const std::string& w = e.what;
     if (w == "process.start") {
-        std::string name = ProgramName(e.Get("path"));
+        std::string name = script::ProgramLabel(e.Get("path"));
         programs_[e.Get("process")] = name;
         if (name == "audio") return std::nullopt;
         return name + " started";
@@ -166,7 +159,7 @@ std::string LineOf(const script::Action& action) {
         return std::string("gsm ") + verbs[int(g->verb)] + number(g->number);
     }
     if (auto* s = std::get_if<step::Start>(&action))
-        return std::string("start ") + ProgramName(Narrow(ProgramPath(s->program)));
+        return std::string("start ") + script::ProgramLabel(Narrow(ProgramPath(s->program)));
     Platform::Fatal("LineOf: the live phone records no such step");
 }
 

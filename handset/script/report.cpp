@@ -132,14 +132,6 @@ const std::map<std::string, std::string>& ProgramColours() {
     return colours;
 }
 
-std::string ProgramOf(const std::string& path) {
-    std::string name = path.substr(path.find_last_of('\\') + 1);
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".exe") name.resize(name.size() - 4);
-    if (name == "cprog") return "Phone";
-    if (name == "shell32") return "Today";
-    return name;
-}
-
 std::string CallColour(const std::string& state) {
     static const std::map<std::string, std::string> colours = {
         {"offering", "#f59f00"},   {"accepted", "#f59f00"}, {"dialing", "#ffd43b"},
@@ -184,7 +176,7 @@ class ChartData {
   private:
     void Programs(Device& d) {
         for (const TimelineEntry* e : d.timeline().Find("process.start"))
-            programs_[e->Get("process")] = ProgramOf(e->Get("path"));
+            programs_[e->Get("process")] = ProgramLabel(e->Get("path"));
     }
     std::string ProgramName(const std::string& pid) {
         auto it = programs_.find(pid);
@@ -303,7 +295,7 @@ class ChartData {
             sounds.bars.push_back({p.start, std::max(p.end, p.start + 1),
                                    interval ? "#f08c00" : "#e64980", name,
                                    name + " " + Clock(p.start) + " to " + Clock(p.end) + " (" +
-                                       ProgramOf(Narrow(p.program)) + ")"});
+                                       ProgramLabel(Narrow(p.program)) + ")"});
         }
         std::optional<Ms> on;
         for (const LedChange& c : d.Get<Power>().LedHistory()) {
@@ -713,6 +705,14 @@ std::string ResultJson(const Script& s, const Outcome& o) {
                              {"steps", steps},
                              {"shots", shots}};
     return result.dump(1) + "\n";
+}
+
+std::string ProgramLabel(const std::string& exePath) {
+    std::string name = exePath.substr(exePath.find_last_of('\\') + 1);
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".exe") name.resize(name.size() - 4);
+    if (name == "cprog") return "Phone";
+    if (name == "shell32") return "Today";
+    return name;
 }
 
 } // namespace handset::script

@@ -20,4 +20,9 @@ std::string ResultJson(const Script& script, const Outcome& outcome);
 
 std::string Base64(std::string_view bytes);
 
+// The name a person knows a program by, from its executable path
+// ("\Windows\cprog.exe" is the Phone); the report and the live phone's
+// timeline both speak of programs so.
+std::string ProgramLabel(const std::string& exePath);
+
 } // namespace handset::script

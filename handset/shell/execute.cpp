@@ -23,10 +23,7 @@ Platform& Dev() {
 }
 
 bool IsOpen(std::u16string_view verb) {
-    std::u16string lower(verb);
-    for (auto& c : lower)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    return lower.empty() || lower == u"open";
+    return verb.empty() || handset::FoldAscii(verb) == u"open";
 }
 
 // The phone has no current folder: a name without a leading "\" is looked

@@ -17,13 +17,6 @@ std::string_view Embedded(const unsigned char* bytes, std::size_t size) {
     return {reinterpret_cast<const char*>(bytes), size};
 }
 
-std::u16string Folded(std::u16string_view s) {
-    std::u16string out(s);
-    for (auto& c : out)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    return out;
-}
-
 } // namespace
 
 bool InstallFromInf(Platform& platform, std::string_view inf, std::string_view infName,
@@ -35,7 +28,7 @@ bool InstallFromInf(Platform& platform, std::string_view inf, std::string_view i
     std::vector<ShortcutFile> startup;
     std::vector<std::pair<std::u16string, ProgramMain>> copied;
     for (const InfInstall::File& f : install->files) {
-        if (Folded(f.folder) == u"\\windows\\startup") {
+        if (FoldAscii(f.folder) == u"\\windows\\startup") {
             auto text = files.find(f.source);
             if (text == files.end()) {
                 *error = std::string(infName) + ": " + f.source + " is not in the CAB";

@@ -9,17 +9,6 @@
 
 namespace handset {
 
-namespace {
-
-std::u16string Folded(std::u16string_view s) {
-    std::u16string out(s);
-    for (auto& c : out)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    return out;
-}
-
-} // namespace
-
 void Shell::AddStartup(std::u16string_view exePath, std::u16string_view commandLine) {
     if (!platform_.ProgramRegistered(exePath))
         Platform::Fatal("Shell::AddStartup: no program is registered at " + Narrow(exePath));
@@ -29,14 +18,14 @@ void Shell::AddStartup(std::u16string_view exePath, std::u16string_view commandL
 void Shell::SetBuiltFor(std::u16string_view exePath, DWORD wceVersion) {
     if (!platform_.ProgramRegistered(exePath))
         Platform::Fatal("Shell::SetBuiltFor: no program is registered at " + Narrow(exePath));
-    std::u16string key = Folded(exePath);
+    std::u16string key = FoldAscii(exePath);
     std::erase_if(builtFor_, [&](const auto& e) { return e.first == key; });
     builtFor_.push_back({key, wceVersion});
 }
 
 DWORD Shell::BuiltFor(DWORD pid) const {
     if (Process* p = platform_.FindProcess(pid)) {
-        std::u16string key = Folded(p->exePath);
+        std::u16string key = FoldAscii(p->exePath);
         for (const auto& [path, version] : builtFor_)
             if (path == key) return version;
     }
@@ -66,12 +55,12 @@ std::vector<DWORD> Shell::SoftReset() {
 }
 
 bool Shell::FolderExists(std::u16string_view folder) const {
-    std::u16string want = Folded(folder);
+    std::u16string want = FoldAscii(folder);
     if (want.empty() || want == u"\\windows") return true;
     want += u'\\';
     std::vector<std::u16string> paths = platform_.ProgramPaths();
     return std::any_of(paths.begin(), paths.end(), [&](const std::u16string& path) {
-        return Folded(path).compare(0, want.size(), want) == 0;
+        return FoldAscii(path).compare(0, want.size(), want) == 0;
     });
 }
 

@@ -87,10 +87,11 @@ LRESULT ComboMessage(HWND hwnd, const std::shared_ptr<Window>& w, ComboState* s,
             if (asked > n) return CB_ERR;
             if (asked >= 0) at = asked;
         } else if (w->style & CBS_SORT) {
-            at = static_cast<int>(
-                std::upper_bound(s->items.begin(), s->items.end(), text,
-                                 [](const auto& a, const auto& b) { return Fold(a) < Fold(b); }) -
-                s->items.begin());
+            at = static_cast<int>(std::upper_bound(s->items.begin(), s->items.end(), text,
+                                                   [](const auto& a, const auto& b) {
+                                                       return FoldAscii(a) < FoldAscii(b);
+                                                   }) -
+                                  s->items.begin());
         }
         s->items.insert(s->items.begin() + at, std::move(text));
         s->data.insert(s->data.begin() + at, 0);

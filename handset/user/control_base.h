@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/text.h"
 #include "device/platform.h"
 #include "gdi/gdi.h"
 #include "user/draw.h"
@@ -36,14 +37,6 @@ inline void Notify(HWND hwnd, WORD code) {
     if (!w) return;
     if (auto parent = W().Get(w->parent))
         W().Send(parent, WM_COMMAND, MAKEWPARAM(w->id, code), reinterpret_cast<LPARAM>(hwnd));
-}
-
-// SameText's case rule, for sorting.
-inline std::u16string Fold(std::u16string_view s) {
-    std::u16string out(s);
-    for (auto& c : out)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    return out;
 }
 
 inline bool Inside(POINT p, const RECT& r) {

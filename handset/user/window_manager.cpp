@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "common/text.h"
 #include "device/platform.h"
 #include "gdi/gdi.h"
 #include "user/window_manager_util.h"
@@ -14,17 +15,6 @@
 namespace handset {
 
 using namespace wm_util;
-
-namespace {
-
-std::u16string Fold(std::u16string_view s) {
-    std::u16string out(s);
-    for (auto& c : out)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    return out;
-}
-
-} // namespace
 
 Region wm_util::ToClient(const Region& screen, const Window& w) {
     RECT phys = w.Physical();
@@ -47,7 +37,7 @@ WindowManager& Wm() {
 }
 
 bool SameText(std::u16string_view a, std::u16string_view b) {
-    return Fold(a) == Fold(b);
+    return FoldAscii(a) == FoldAscii(b);
 }
 
 // ---- The area ------------------------------------------------------------------------------
